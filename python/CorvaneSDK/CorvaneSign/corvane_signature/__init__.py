@@ -1,0 +1,1 @@
+"""PDF signing: signers, fields, timestamps."""

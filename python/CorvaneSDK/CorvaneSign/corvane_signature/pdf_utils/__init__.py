@@ -1,0 +1,1 @@
+"""Low-level PDF reading and writing."""

@@ -1,0 +1,1 @@
+"""Client of the Corvane remote PDF-signing service."""
