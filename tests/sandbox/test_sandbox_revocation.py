@@ -51,18 +51,19 @@ def test_serial_the_ca_never_issued_is_unknown(sandbox, openssl, pem_file):
     assert done.stdout.splitlines()[0] == "%d: unknown" % serial
 
 
-def test_ocsp_by_get(sandbox, openssl, pem_file, tmp_path):
-    certificate, issuer = chain(sandbox, "signer-ecdsa")
+@pytest.mark.parametrize("kind,cert_id_hash", [("signer-ecdsa", "sha1"), ("tsa", "sha256")])
+def test_ocsp_by_get(sandbox, openssl, pem_file, tmp_path, kind, cert_id_hash):
+    certificate, issuer = chain(sandbox, kind)
     pem_file("cert.pem", certificate)
     pem_file("issuer.pem", issuer)
-    openssl("ocsp", "-issuer", "issuer.pem", "-cert", "cert.pem", "-no_nonce",
+    openssl("ocsp", "-" + cert_id_hash, "-issuer", "issuer.pem", "-cert", "cert.pem", "-no_nonce",
             "-reqout", "request.der")
     encoded = quote(base64.b64encode((tmp_path / "request.der").read_bytes()).decode(), safe="")
     reply = requests.get(certificate.ocsp_urls[0] + "/" + encoded, timeout=10)
     assert reply.headers["Content-Type"] == "application/ocsp-response"
     (tmp_path / "response.der").write_bytes(reply.content)
-    done = openssl("ocsp", "-respin", "response.der", "-issuer", "issuer.pem", "-cert", "cert.pem",
-                   "-CAfile", sandbox.ca_bundle_path)
+    done = openssl("ocsp", "-" + cert_id_hash, "-respin", "response.der", "-issuer", "issuer.pem",
+                   "-cert", "cert.pem", "-CAfile", sandbox.ca_bundle_path)
     assert done.stdout.splitlines()[0] == "cert.pem: good"
 
 

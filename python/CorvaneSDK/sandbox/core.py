@@ -221,6 +221,9 @@ class Sandbox:
     def revoke(self, certificate_or_serial, reason=None):
         """Report a sandbox certificate revoked from now on (OCSP and CRL).
 
+        Revocations live in this running instance only: ``reset()`` and a
+        restart forget them, even with a state directory.
+
         Takes an asn1crypto or cryptography certificate, or a serial number;
         ``reason`` is an asn1crypto CRLReason name such as "key_compromise".
         """

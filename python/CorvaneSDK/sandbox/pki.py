@@ -16,10 +16,11 @@ so a client meets both ways of authorising a responder.
 Every certificate but the root carries an AIA caIssuers URL, an OCSP URL and a
 CRL distribution point on the sandbox, so the URLs hold the sandbox's port.
 With a state directory, keys and certificates are kept there and reused; when
-the sandbox comes up on another base URL (another port), or a certificate is
-missing or close to expiry, every certificate below the root is reissued for
-the new URL with the same keys.  The root certificate stays as long as its key
-does, so a trust store made from ``root.pem`` keeps working across restarts.
+the sandbox comes up on another base URL (another port), a user's details
+change, or a certificate is missing or close to expiry, every certificate
+below the root is reissued for the new URL with the same keys.  The root
+certificate stays as long as its key does, so a trust store made from
+``root.pem`` keeps working across restarts.
 """
 
 import datetime
@@ -240,6 +241,13 @@ def _user_file_name(user_id, pki):
     return "user-%s-%s-%s" % (safe, tag, pki)
 
 
+def _users_fingerprint(users):
+    """Changes when a user's certificate subject would change."""
+    subjects = [[user.user_id, user.user_full_name, user.user_company_name, user.division,
+                 user.user_email] for user in users]
+    return hashlib.sha256(json.dumps(subjects).encode("utf-8")).hexdigest()
+
+
 def _usable(certificate, key, now):
     return (certificate is not None
             and _spki(certificate.public_key()) == _spki(key.public_key())
@@ -349,15 +357,16 @@ def build_pki(base_url, users, state_dir=None):
         store.save_certificate(ROOT, root_certificate)
     root = Authority(ROOT, root_certificate, key_of[ROOT])
 
+    issued_for = {"base_url": base_url, "root_serial": str(root_certificate.serial_number),
+                  "users": _users_fingerprint(users)}
     stored = {name: store.load_certificate(name) for name in plan if name != ROOT}
-    reuse = (meta.get("base_url") == base_url
-             and meta.get("root_serial") == str(root_certificate.serial_number)
+    reuse = (meta == issued_for
              and all(_usable(stored[name], key_of[name], now) for name in stored))
     certificates = stored if reuse else _issue_below_root(issuer, root, key_of, plan)
     if not reuse:
         for name, certificate in certificates.items():
             store.save_certificate(name, certificate)
-        store.save_meta({"base_url": base_url, "root_serial": str(root_certificate.serial_number)})
+        store.save_meta(issued_for)
 
     authorities = {ROOT: root}
     for name in (SIGNER_CA, TSA_CA):

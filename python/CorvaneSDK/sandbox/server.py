@@ -84,16 +84,19 @@ class _Handler(BaseHTTPRequestHandler):
             response = Response.text(500, "internal sandbox error")
         if response is DROP:
             self.close_connection = True
+            self._log(request.path, "dropped")
             try:
                 self.connection.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
-            self._log(request.path, "dropped")
             return
         self._answer(response, request.path)
 
     def _answer(self, response, path=None):
         self.close_connection = True
+        # Logged before answering, so the line belongs to the client's request in time.
+        self._log(path if path is not None else urlsplit(self.path).path,
+                  "%d %d" % (response.status, len(response.body)))
         try:
             self.send_response(response.status)
             self.send_header("Content-Type", response.content_type)
@@ -106,8 +109,6 @@ class _Handler(BaseHTTPRequestHandler):
         except OSError:
             # The client went away; nothing to answer.
             pass
-        self._log(path if path is not None else urlsplit(self.path).path,
-                  "%d %d" % (response.status, len(response.body)))
 
     def _log(self, path, outcome):
         if len(path) > _LOGGED_PATH_LENGTH:
