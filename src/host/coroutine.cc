@@ -220,7 +220,7 @@ PyObject* coroutine_get_running(PyObject* self, void*) {
                    static_cast<PyObject*>(nullptr));
 }
 
-PyObject* coroutine_new(PyTypeObject* type, PyObject*, PyObject*) {
+PyObject* coroutine_new(PyTypeObject*, PyObject*, PyObject*) {
     PyErr_Format(PyExc_TypeError, "cannot create '%s' instances", "coroutine");
     return nullptr;
 }

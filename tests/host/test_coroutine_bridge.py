@@ -1,0 +1,176 @@
+"""The C++ coroutine bridge must be indistinguishable from a native coroutine
+to asyncio and to code that drives coroutines by hand."""
+
+import asyncio
+import gc
+import warnings
+
+import pytest
+
+
+async def native_await_one(awaitable, on_start=None):
+    if on_start is not None:
+        on_start()
+    return await awaitable
+
+
+@pytest.fixture(params=["bridge", "native"])
+def await_one(request, probe):
+    return probe.await_one if request.param == "bridge" else native_await_one
+
+
+class YieldTwice:
+    """An awaitable whose iterator records how it was ended."""
+
+    def __init__(self):
+        self.events = []
+
+    def __await__(self):
+        try:
+            yield "first"
+            yield "second"
+        except GeneratorExit:
+            self.events.append("closed")
+            raise
+        except Exception as error:
+            self.events.append("thrown %r" % error)
+            raise
+        return "done"
+
+
+def test_body_starts_only_at_first_send(await_one):
+    started = []
+    coroutine = await_one(asyncio.sleep(0, result=5), lambda: started.append(True))
+    assert asyncio.iscoroutine(coroutine)
+    assert started == []
+    assert asyncio.run(coroutine) == 5
+    assert started == [True]
+
+
+def test_awaits_futures_tasks_and_nested_coroutines(probe):
+    async def main():
+        loop = asyncio.get_running_loop()
+        future = loop.create_future()
+        loop.call_later(0.01, future.set_result, "from future")
+
+        async def nested():
+            return await probe.await_one(asyncio.sleep(0, result="deep"))
+
+        task = asyncio.ensure_future(asyncio.sleep(0, result="from task"))
+        return (await probe.await_one(future),
+                await probe.await_one(nested()),
+                await probe.await_one(task),
+                await probe.await_both(asyncio.sleep(0, 1), asyncio.sleep(0, 2)))
+
+    assert asyncio.run(main()) == ("from future", "deep", "from task", (1, 2))
+
+
+def test_exception_of_awaited_object_reaches_the_body_and_propagates(probe, await_one):
+    async def failing():
+        await asyncio.sleep(0)
+        raise KeyError("inner")
+
+    with pytest.raises(KeyError, match="inner"):
+        asyncio.run(await_one(failing()))
+    outcome, error = asyncio.run(probe.await_catching(failing()))
+    assert outcome == "raised" and isinstance(error, KeyError)
+
+
+def test_throw_is_forwarded_to_the_awaited_iterator(await_one):
+    awaitable = YieldTwice()
+    coroutine = await_one(awaitable)
+    assert coroutine.send(None) == "first"
+    with pytest.raises(ValueError, match="boom"):
+        coroutine.throw(ValueError("boom"))
+    assert awaitable.events == ["thrown ValueError('boom')"]
+    with pytest.raises(RuntimeError, match="cannot reuse already awaited coroutine"):
+        coroutine.send(None)
+
+
+def test_throw_before_start_ends_the_coroutine_without_running_it(await_one):
+    started = []
+    coroutine = await_one(YieldTwice(), lambda: started.append(True))
+    with pytest.raises(KeyError):
+        coroutine.throw(KeyError)
+    assert started == []
+    assert coroutine.close() is None
+
+
+def test_close_closes_the_awaited_iterator(await_one):
+    awaitable = YieldTwice()
+    coroutine = await_one(awaitable)
+    assert coroutine.send(None) == "first"
+    assert coroutine.close() is None
+    assert awaitable.events == ["closed"]
+    with pytest.raises(RuntimeError):
+        coroutine.send(None)
+
+
+def test_manual_driving_returns_value_through_stop_iteration(await_one):
+    coroutine = await_one(YieldTwice())
+    assert coroutine.send(None) == "first"
+    assert next(coroutine.__await__()) == "second"
+    with pytest.raises(StopIteration) as stop:
+        coroutine.send(None)
+    assert stop.value.value == "done"
+
+
+@pytest.mark.parametrize("misuse, error, text", [
+    (lambda c: c.send(1), TypeError, "can't send non-None value to a just-started coroutine"),
+])
+def test_misuse_matches_native_coroutines(await_one, misuse, error, text):
+    coroutine = await_one(YieldTwice())
+    with pytest.raises(error, match=text):
+        misuse(coroutine)
+    coroutine.close()
+
+
+def test_awaiting_a_non_awaitable_raises_type_error(await_one):
+    with pytest.raises(TypeError, match="object int can't be used in 'await' expression"):
+        asyncio.run(await_one(3))
+
+
+def test_task_running_the_coroutine_can_be_cancelled(probe):
+    cleaned = []
+
+    async def main():
+        task = asyncio.ensure_future(
+            probe.await_with_cleanup(asyncio.sleep(30), lambda: cleaned.append(True)))
+        await asyncio.sleep(0)
+        task.cancel()
+        with pytest.raises(asyncio.CancelledError):
+            await task
+        return task.cancelled()
+
+    assert asyncio.run(main()) is True
+    assert cleaned == [True]
+
+
+def test_dropping_a_suspended_coroutine_releases_its_frame(probe):
+    cleaned = []
+    coroutine = probe.await_with_cleanup(YieldTwice(), lambda: cleaned.append(True))
+    assert coroutine.send(None) == "first"
+    del coroutine
+    gc.collect()
+    assert cleaned == [True]
+
+
+def test_never_awaited_coroutine_warns_like_a_native_one(probe):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        coroutine = probe.await_one(YieldTwice())
+        del coroutine
+        gc.collect()
+    assert [str(w.message) for w in caught] == ["coroutine 'await_one' was never awaited"]
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda f: f(), "await_one() missing 1 required positional argument: 'awaitable'"),
+    (lambda f: f(1, 2, 3), "await_one() takes from 1 to 2 positional arguments but 3 were given"),
+    (lambda f: f(1, awaitable=2), "await_one() got multiple values for argument 'awaitable'"),
+    (lambda f: f(1, colour=2), "await_one() got an unexpected keyword argument 'colour'"),
+])
+def test_argument_errors_are_raised_at_call_time(probe, call, message):
+    with pytest.raises(TypeError) as error:
+        call(probe.await_one)
+    assert str(error.value) == message
