@@ -122,3 +122,9 @@ def test_command_line_reports_a_bad_configuration(tmp_path):
                           capture_output=True, text=True, timeout=120)
     assert done.returncode == 2
     assert "tenants" in done.stderr
+
+
+def test_command_line_takes_options_after_a_separator(tmp_path):
+    from CorvaneSDK.sandbox.__main__ import _parse_args
+    args = _parse_args(["--", "--port", "8123", "--state-dir", str(tmp_path)])
+    assert (args.port, args.state_dir) == (8123, str(tmp_path))

@@ -20,6 +20,10 @@ def _parse_args(argv):
                         help="keep keys, certificates and generated tokens here between runs")
     parser.add_argument("--config", metavar="FILE",
                         help="JSON file with tenants, users, tokens and timestamp credentials")
+    argv = list(sys.argv[1:] if argv is None else argv)
+    if argv[:1] == ["--"]:
+        # Forwarded by a wrapper command as "sandbox -- --port N".
+        argv = argv[1:]
     args = parser.parse_args(argv)
     if not 0 <= args.port <= 65535:
         parser.error("--port must be between 0 and 65535")
