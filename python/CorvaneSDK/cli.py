@@ -130,11 +130,6 @@ def _timestamp(arguments):
     return 0
 
 
-def _sandbox(arguments):
-    from .sandbox.__main__ import main as sandbox_main
-    return sandbox_main(arguments.sandbox_arguments)
-
-
 def _add_service_options(parser, pki):
     parser.add_argument("input", help="PDF to read")
     parser.add_argument("output", help="PDF to write (replaced only when complete)")
@@ -163,14 +158,17 @@ def build_parser():
     _add_service_options(timestamp_parser, pki=False)
     timestamp_parser.set_defaults(run=_timestamp)
 
-    sandbox_parser = commands.add_parser("sandbox", help="run the local stand-in of the service",
-                                         add_help=False)
-    sandbox_parser.add_argument("sandbox_arguments", nargs=argparse.REMAINDER)
-    sandbox_parser.set_defaults(run=_sandbox)
+    # Listed for --help; main() hands its arguments to the sandbox untouched.
+    commands.add_parser("sandbox", help="run the local stand-in of the service (see: sandbox --help)")
     return parser
 
 
 def main(argv=None):
+    argv = sys.argv[1:] if argv is None else list(argv)
+    if argv[:1] == ["sandbox"]:
+        # Everything after the command belongs to the sandbox's own options.
+        from .sandbox.__main__ import main as sandbox_main
+        return sandbox_main(argv[1:])
     arguments = build_parser().parse_args(argv)
     try:
         return arguments.run(arguments)
