@@ -20,10 +20,11 @@ py::Object open_function(const py::Object& module, PyObject* args, PyObject* kwa
 PyMethodDef open_definition = py::function<open_function>("open");
 
 void exec_module(const py::Object& module) {
-    py::Object package = py::str("CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils");
-    py::Object exceptions = py::import_from(package, "exceptions", 2, {"PdfReadError"});
-    for (const char* name : {"PdfReadError", "PdfEncryptedError", "PdfWriteError", "SigningError"})
-        py::bind(module, name, exceptions.attr(name));
+    // from ..exceptions import PdfReadError, PdfEncryptedError, PdfWriteError, SigningError
+    std::vector<py::Object> exceptions = py::import_from(
+        module, "exceptions", 2, {"PdfReadError", "PdfEncryptedError", "PdfWriteError", "SigningError"});
+    const char* names[] = {"PdfReadError", "PdfEncryptedError", "PdfWriteError", "SigningError"};
+    for (std::size_t i = 0; i < exceptions.size(); ++i) py::bind(module, names[i], exceptions[i]);
     py::bind(module, "Document", create_document_type());
     py::bind_function(module, &open_definition);
 }
