@@ -109,10 +109,15 @@ def hybrid(pages=1):
     return bytes(out)
 
 
-def with_update(data, objects, root=1, xref_stream=False):
+def trailer_size(data):
+    return int(data.rsplit(b"/Size", 1)[1].split()[0].rstrip(b"/>"))
+
+
+def with_update(data, objects, xref_stream=False):
     """``data`` followed by a hand-written incremental update replacing ``objects``."""
     prev = int(data.rsplit(b"startxref", 1)[1].split()[0])
-    size = int(data.rsplit(b"/Size", 1)[1].split()[0].rstrip(b"/>"))
+    root = int(data.rsplit(b"/Root", 1)[1].split()[0])
+    size = trailer_size(data)
     size = max(size, max(objects) + 1)
     out = bytearray(data)
     offsets = {}
