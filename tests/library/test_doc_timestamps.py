@@ -18,11 +18,21 @@ INPUT = sample_pdfs.qpdf(sample_pdfs.document(pages=2), "--object-streams=genera
 
 
 class CollectingContext:
+    """Collects per certificate (the TSA's certificate is the only one here)."""
+
     def __init__(self, pki):
         self.pki = pki
 
     async def async_collect(self, certificate):
+        assert certificate.dump() == self.pki.tsa.asn1.dump()
         return [self.pki.root.asn1], [b"\x30\x04ocsp"], []
+
+
+class CmsCollectingContext(CollectingContext):
+    """Collects for a whole CMS container, chains and timestamps included."""
+
+    async def async_collect_for_cms(self, content_info):
+        return [self.pki.tsa.asn1, self.pki.root.asn1], [b"\x30\x04ocsp"], []
 
 
 def timestamp(tsa, output, validation_context=None, data=INPUT):
@@ -55,9 +65,10 @@ def test_timestamped_output_verifies_over_the_covered_bytes(pki, padding):
     assert len(tsa.requests) == (2 if padding else 1)
 
 
-def test_the_timestamp_authority_chain_goes_into_the_dss(pki, timestamper):
+@pytest.mark.parametrize("context_kind", [CollectingContext, CmsCollectingContext])
+def test_the_timestamp_authority_chain_goes_into_the_dss(pki, timestamper, context_kind):
     output = io.BytesIO()
-    timestamp(timestamper, output, validation_context=CollectingContext(pki))
+    timestamp(timestamper, output, validation_context=context_kind(pki))
     data = output.getvalue()
     assert qpdf_check(data)[0]
     assert data.index(b"/DocTimeStamp") < data.index(b"/DSS")

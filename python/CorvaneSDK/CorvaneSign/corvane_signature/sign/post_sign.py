@@ -7,7 +7,7 @@ from ..pdf_utils import _pdfengine
 from ..pdf_utils.incremental_writer import free_field_name
 from .doc_timestamp import async_timestamp_update
 from .embedding import append_update, document_bytes
-from .validation_info import dss_update, gather_validation_data, require_gathering, signer_certificates, vri_key
+from .validation_info import dss_update, gather_validation_data, require_gathering, vri_key
 
 __all__ = ["PostSignInstructions"]
 
@@ -51,7 +51,7 @@ class PostSignInstructions:
         """Appends the DSS update and the archival timestamp to ``output``."""
         if self.embed_validation_info:
             context = validation_context or self.validation_context
-            data = await gather_validation_data(context, signer_certificates(container_der))
+            data = await gather_validation_data(context, container_der)
             vri = None
             if self.include_vri:
                 contents = container_der + bytes(bytes_reserved - len(container_der))

@@ -33,17 +33,23 @@ def require_gathering(validation_context):
     """Raises unless ``validation_context`` can gather validation information."""
     if validation_context is None:
         raise ValidationError("embedding validation information needs a validation context")
-    if not callable(getattr(validation_context, "async_collect", None)):
+    if not any(callable(getattr(validation_context, name, None))
+               for name in ("async_collect_for_cms", "async_collect")):
         raise ValidationInfoUnavailableError(
             "validation information cannot be gathered: %s offers no certificate chain and "
             "revocation collection (async_collect)" % type(validation_context).__name__)
 
 
-async def gather_validation_data(validation_context, certificates):
-    """Chains and revocation data for ``certificates``, from the validation context."""
+async def gather_validation_data(validation_context, container_der):
+    """Chains and revocation data for the signer of a CMS container (a
+    signature or a timestamp token) and for the authorities of its signature
+    timestamps, from the validation context."""
     require_gathering(validation_context)
     data = ValidationData()
-    for certificate in certificates:
+    collect_for_cms = getattr(validation_context, "async_collect_for_cms", None)
+    if callable(collect_for_cms):
+        return data.add(*await collect_for_cms(cms.ContentInfo.load(container_der)))
+    for certificate in signer_certificates(container_der):
         certs, ocsps, crls = await validation_context.async_collect(certificate)
         data.add([certificate], [], [])
         data.add(certs, ocsps, crls)

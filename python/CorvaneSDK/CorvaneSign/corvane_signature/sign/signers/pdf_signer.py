@@ -20,7 +20,7 @@ from ..doc_timestamp import async_timestamp_update, timestamp_update
 from ..embedding import container_der, embed_container
 from ..fields import SigSeedSubFilter
 from ..post_sign import PostSignInstructions
-from ..validation_info import dss_update, gather_validation_data, require_gathering, signer_certificates
+from ..validation_info import dss_update, gather_validation_data, require_gathering
 
 __all__ = ["PdfSignatureMetadata", "PdfSigner", "PdfTimeStamper", "PdfTBSDocument",
            "DSSContentSettings", "PreparedByteRangeDigest", "PostSignInstructions"]
@@ -227,7 +227,7 @@ class PdfTimeStamper:
 
 
 async def _tsa_dss_update(input_bytes, update, token, validation_context):
-    data = await gather_validation_data(validation_context, signer_certificates(token))
+    data = await gather_validation_data(validation_context, token)
     return dss_update([input_bytes, update], data)
 
 
