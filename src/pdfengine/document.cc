@@ -73,9 +73,12 @@ std::unique_ptr<QPDF> Document::parse() const {
         source_->rewind();
         pdf->processInputSource(source_);
     } catch (const QPDFExc& error) {
-        if (error.getErrorCode() == qpdf_e_password)
-            fail(Failure::encrypted,
-                 "the PDF document is encrypted with a password; encrypted documents cannot be signed");
+        std::string message = error.what();
+        bool about_encryption = message.find("encrypt") != std::string::npos;
+        if (error.getErrorCode() == qpdf_e_password ||
+            (error.getErrorCode() == qpdf_e_unsupported && about_encryption))
+            fail(Failure::encrypted, "the PDF document is encrypted (" + error.getMessageDetail() +
+                                         "); encrypted documents cannot be signed");
         fail(Failure::read, std::string("the PDF document cannot be read: ") + error.what());
     } catch (const std::exception& error) {
         fail(Failure::read, std::string("the PDF document cannot be read: ") + error.what());

@@ -95,10 +95,10 @@ def openssl_ts_verify(token, root_pem, data=None, digest=None):
     return result.returncode == 0 and "Verification: OK" in result.stdout, result.stdout + result.stderr
 
 
-def qpdf_encrypt(data):
+def qpdf_encrypt(data, user_password=""):
     def encrypt(path, folder):
         target = os.path.join(folder, "encrypted.pdf")
-        result = _run(["qpdf", "--encrypt", "", "owner", "256", "--", path, target])
+        result = _run(["qpdf", "--encrypt", user_password, "owner", "256", "--", path, target])
         assert result.returncode in (0, 3), result.stderr
         with open(target, "rb") as stream:
             return stream.read()
