@@ -34,15 +34,18 @@ def test_stubs_and_marker_are_installed():
     import CorvaneSDK
     package = pathlib.Path(CorvaneSDK.__file__).parent
     for stub in ("sign.pyi", "timestamp.pyi", "py.typed",
-                 "CorvaneSign/corvane_signature/config/errors.pyi"):
+                 "CorvaneSign/corvane_signature/config/errors.pyi",
+                 "CorvaneSign/corvane_signature/pdf_utils/_pdfengine.pyi"):
         assert (package / stub).is_file(), stub
 
 
 def test_stubs_match_the_runtime_modules(tmp_path):
     config = tmp_path / "mypy.ini"
-    config.write_text("[mypy]\nignore_missing_imports = True\n")
+    # requests ships no type hints before 2.33 (the last release for 3.9): that is not the stubs' fault.
+    config.write_text("[mypy]\nignore_missing_imports = True\ndisable_error_code = import-untyped\n")
     result = subprocess.run(
         [sys.executable, "-m", "mypy.stubtest", "CorvaneSDK.sign", "CorvaneSDK.timestamp",
-         "CorvaneSDK.CorvaneSign.corvane_signature.config.errors", "--mypy-config-file", str(config)],
+         "CorvaneSDK.CorvaneSign.corvane_signature.config.errors",
+         "CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils._pdfengine", "--mypy-config-file", str(config)],
         capture_output=True, text=True, cwd=tmp_path)
     assert result.returncode == 0, result.stdout + result.stderr

@@ -14,6 +14,7 @@ __all__ = [
     "TimestampError",
     "ValidationError",
     "RevokedCertificateError",
+    "ValidationInfoUnavailableError",
 ]
 
 
@@ -47,3 +48,7 @@ class ValidationError(CorvaneSignError):
 
 class RevokedCertificateError(ValidationError):
     """A certificate of the chain is revoked."""
+
+
+class ValidationInfoUnavailableError(ValidationError, NotImplementedError):
+    """Validation information was asked for, but no source can gather it."""

@@ -1,29 +1,253 @@
-"""Signing PDF documents: layout, digest, embedding and post-sign work."""
+"""Signing PDF documents: layout, digest, embedding and post-sign work.
+
+Signing runs in two steps that may lie far apart: ``PdfSigner`` prepares the
+document (signature field, reserved room, digest of the byte ranges), the
+digest is signed elsewhere, and ``PdfTBSDocument.async_finish_signing`` puts
+the container into the prepared document and carries out the post-sign
+instructions. ``PdfTimeStamper`` adds document timestamps.
+"""
+
+import io
+
+from asn1crypto import cms
+
+from ...config.errors import ConfigurationError
+from ...exceptions import SigningError
+from ...pdf_utils.format import pdf_date
+from ...pdf_utils.incremental_writer import IncrementalPdfFileWriter
+from ..byte_range_digest import PreparedByteRangeDigest
+from ..doc_timestamp import async_timestamp_update, timestamp_update
+from ..embedding import container_der, embed_container
+from ..fields import SigSeedSubFilter
+from ..post_sign import PostSignInstructions
+from ..validation_info import dss_update, gather_validation_data, require_gathering
 
 __all__ = ["PdfSignatureMetadata", "PdfSigner", "PdfTimeStamper", "PdfTBSDocument",
-           "DSSContentSettings"]
+           "DSSContentSettings", "PreparedByteRangeDigest", "PostSignInstructions"]
+
+_SUPPORTED_MD = "sha256"
 
 
-class _NotBuilt:
-    def __init__(self, *args, **kwargs):
-        raise NotImplementedError("%s is not built yet" % type(self).__name__)
+def _md_algorithm(md_algorithm):
+    if md_algorithm is None:
+        return _SUPPORTED_MD
+    if not isinstance(md_algorithm, str) or md_algorithm.lower() != _SUPPORTED_MD:
+        raise ConfigurationError("digest algorithm %r is not supported; use 'sha256'" % (md_algorithm,))
+    return _SUPPORTED_MD
 
 
-class PdfSignatureMetadata(_NotBuilt):
-    pass
+def _subfilter(subfilter):
+    if subfilter is None:
+        return SigSeedSubFilter.PADES
+    try:
+        subfilter = SigSeedSubFilter(subfilter)
+    except ValueError:
+        raise ConfigurationError("unknown signature subfilter %r" % (subfilter,))
+    if subfilter is SigSeedSubFilter.ETSI_RFC3161:
+        raise ConfigurationError("the RFC 3161 subfilter is for document timestamps (PdfTimeStamper), "
+                                 "not for signatures")
+    return subfilter
 
 
-class PdfSigner(_NotBuilt):
-    pass
+def _writer(pdf_out):
+    if not isinstance(pdf_out, IncrementalPdfFileWriter):
+        raise TypeError("expected an IncrementalPdfFileWriter, not %s" % type(pdf_out).__name__)
+    return pdf_out
 
 
-class PdfTimeStamper(_NotBuilt):
-    pass
+class DSSContentSettings:
+    """What goes into the document security store; ``include_vri`` adds a
+    /VRI entry for the signature next to the document-wide arrays."""
+
+    def __init__(self, include_vri=False):
+        self.include_vri = bool(include_vri)
+
+    def __repr__(self):
+        return "DSSContentSettings(include_vri=%r)" % self.include_vri
 
 
-class PdfTBSDocument(_NotBuilt):
-    pass
+class PdfSignatureMetadata:
+    """Settings of one PDF signature."""
+
+    def __init__(self, field_name=None, md_algorithm=None, reason=None, subfilter=None,
+                 embed_validation_info=False, use_pades_lta=False, validation_context=None,
+                 dss_settings=None):
+        if field_name is not None and (not isinstance(field_name, str) or not field_name):
+            raise ConfigurationError("field_name must be a non-empty str or None")
+        if reason is not None and not isinstance(reason, str):
+            raise ConfigurationError("reason must be a str or None")
+        self.field_name = field_name
+        self.md_algorithm = _md_algorithm(md_algorithm)
+        self.reason = reason
+        self.subfilter = _subfilter(subfilter)
+        self.embed_validation_info = bool(embed_validation_info)
+        self.use_pades_lta = bool(use_pades_lta)
+        self.validation_context = validation_context
+        self.dss_settings = dss_settings if dss_settings is not None else DSSContentSettings()
 
 
-class DSSContentSettings(_NotBuilt):
-    pass
+class PdfTBSDocument:
+    """A document prepared for signing: where its digest and output are, and
+    what is to be done once the signature container exists."""
+
+    def __init__(self, prepared_digest, output, post_sign_instructions=None, field_name=None):
+        self.prepared_digest = prepared_digest
+        self.output = output
+        self.post_sign_instructions = post_sign_instructions
+        self.field_name = field_name
+
+    @classmethod
+    async def async_finish_signing(cls, output, prepared_digest, signature_cms, post_sign_instr=None,
+                                   validation_context=None):
+        """Writes ``signature_cms`` into the reserved room of ``output`` and then
+        carries out ``post_sign_instr`` on the same stream."""
+        der = container_der(signature_cms)
+        _check_container(der, prepared_digest)
+        if post_sign_instr is not None:
+            post_sign_instr.check(validation_context)
+        embed_container(output, prepared_digest, der)
+        if post_sign_instr is not None:
+            await post_sign_instr.carry_out(output, der, prepared_digest.bytes_reserved, validation_context)
+        output.seek(0)
+        return output
+
+
+def _check_container(der, prepared_digest):
+    """Refuses a container that is not a CMS SignedData over the prepared digest."""
+    try:
+        info = cms.ContentInfo.load(der)
+        if info["content_type"].native != "signed_data":
+            raise ValueError("it holds %s, not SignedData" % info["content_type"].native)
+        signer_infos = info["content"]["signer_infos"]
+        if len(signer_infos) != 1:
+            raise ValueError("it has %d signer infos instead of one" % len(signer_infos))
+        signed_attrs = signer_infos[0]["signed_attrs"]
+        digests = [attr["values"][0].native for attr in signed_attrs
+                   if attr["type"].native == "message_digest"]
+    except (ValueError, TypeError, KeyError) as error:
+        raise SigningError("the signature container is not a usable CMS signature: %s" % error)
+    if digests and digests[0] != prepared_digest.document_digest:
+        raise SigningError("the signature container signs another digest than the prepared document's")
+
+
+class PdfSigner:
+    """Prepares documents for a signature by ``signer`` as ``signature_meta`` describes."""
+
+    def __init__(self, signature_meta, signer, timestamper=None):
+        if not isinstance(signature_meta, PdfSignatureMetadata):
+            raise TypeError("signature_meta must be a PdfSignatureMetadata")
+        if signer is None:
+            raise ConfigurationError("a PdfSigner needs a signer")
+        self.signature_meta = signature_meta
+        self.signer = signer
+        self.timestamper = timestamper
+
+    def _bytes_reserved(self, bytes_reserved):
+        if bytes_reserved is None:
+            estimate = getattr(self.signer, "estimated_container_size", None)
+            if estimate is None:
+                raise ConfigurationError("bytes_reserved is not given and %s cannot estimate its container size"
+                                         % type(self.signer).__name__)
+            bytes_reserved = estimate()
+        if isinstance(bytes_reserved, bool) or not isinstance(bytes_reserved, int) or bytes_reserved <= 0:
+            raise ConfigurationError("bytes_reserved must be a positive int, not %r" % (bytes_reserved,))
+        return bytes_reserved
+
+    def _post_sign_instructions(self):
+        meta = self.signature_meta
+        return PostSignInstructions(
+            embed_validation_info=meta.embed_validation_info, use_pades_lta=meta.use_pades_lta,
+            validation_context=meta.validation_context, dss_settings=meta.dss_settings,
+            timestamper=self.timestamper, signer=self.signer)
+
+    async def async_digest_doc_for_signing(self, pdf_out, bytes_reserved=None):
+        """Lays the signature out in an incremental update of ``pdf_out``.
+
+        Returns (prepared digest, to-be-signed document, io.BytesIO holding the
+        input followed by the update). The digest is computed when first read.
+        """
+        writer = _writer(pdf_out)
+        meta = self.signature_meta
+        reserved = self._bytes_reserved(bytes_reserved)
+        field_name = meta.field_name or writer.free_field_name("Signature")
+        update, byte_range = writer.document.prepare_signature(
+            field_name, meta.subfilter.value, reserved, reason=meta.reason, signing_time=pdf_date())
+        prepared_digest = PreparedByteRangeDigest(byte_range, (writer.input_bytes, update))
+        output = io.BytesIO()
+        output.write(writer.input_bytes)
+        output.write(update)
+        output.seek(0)
+        tbs_document = PdfTBSDocument(prepared_digest, output, self._post_sign_instructions(), field_name)
+        return prepared_digest, tbs_document, output
+
+
+class PdfTimeStamper:
+    """Adds document timestamps (/DocTimeStamp, /ETSI.RFC3161) from ``timestamper``."""
+
+    def __init__(self, timestamper, field_name=None):
+        self.default_timestamper = timestamper
+        self.field_name = field_name
+
+    def _arguments(self, pdf_out, md_algorithm, timestamper):
+        writer = _writer(pdf_out)
+        _md_algorithm(md_algorithm)
+        timestamper = timestamper if timestamper is not None else self.default_timestamper
+        if timestamper is None:
+            raise ConfigurationError("a document timestamp needs a timestamper")
+        field_name = self.field_name or writer.free_field_name("DocumentTimestamp")
+        return writer, timestamper, field_name
+
+    def timestamp_pdf(self, pdf_out, md_algorithm=None, timestamper=None, validation_context=None,
+                      output=None):
+        """Timestamps the document of ``pdf_out`` and writes the whole result to
+        ``output`` (a new io.BytesIO when None), which is returned. With a
+        validation context, the timestamp authority's validation data goes into
+        the DSS as well. Nothing is written when anything fails."""
+        writer, timestamper, field_name = self._arguments(pdf_out, md_algorithm, timestamper)
+        if validation_context is not None:
+            require_gathering(validation_context)
+        update, token = timestamp_update(writer.document, [writer.input_bytes], timestamper, field_name)
+        updates = [update]
+        if validation_context is not None:
+            updates.append(_run(_tsa_dss_update(writer.input_bytes, update, token, validation_context)))
+        return _write_out(output, writer.input_bytes, updates)
+
+    async def async_timestamp_pdf(self, pdf_out, md_algorithm=None, timestamper=None, validation_context=None,
+                                  output=None):
+        """As timestamp_pdf, awaiting the timestamper and the validation context."""
+        writer, timestamper, field_name = self._arguments(pdf_out, md_algorithm, timestamper)
+        if validation_context is not None:
+            require_gathering(validation_context)
+        update, token = await async_timestamp_update(writer.document, [writer.input_bytes], timestamper,
+                                                     field_name)
+        updates = [update]
+        if validation_context is not None:
+            updates.append(await _tsa_dss_update(writer.input_bytes, update, token, validation_context))
+        return _write_out(output, writer.input_bytes, updates)
+
+
+async def _tsa_dss_update(input_bytes, update, token, validation_context):
+    data = await gather_validation_data(validation_context, token)
+    return dss_update([input_bytes, update], data)
+
+
+def _run(coroutine):
+    """Runs a coroutine to its end from synchronous code."""
+    import asyncio
+    try:
+        asyncio.get_running_loop()
+    except RuntimeError:
+        return asyncio.run(coroutine)
+    # Called from inside a running loop: finish the work on a private loop in a helper thread.
+    import concurrent.futures
+    with concurrent.futures.ThreadPoolExecutor(max_workers=1) as pool:
+        return pool.submit(asyncio.run, coroutine).result()
+
+
+def _write_out(output, input_bytes, updates):
+    if output is None:
+        output = io.BytesIO()
+    output.write(input_bytes)
+    for update in updates:
+        output.write(update)
+    return output

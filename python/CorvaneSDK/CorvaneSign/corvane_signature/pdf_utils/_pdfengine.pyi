@@ -1,0 +1,33 @@
+from typing import List, Optional, Sequence, Tuple, Union, final
+
+from ..exceptions import PdfEncryptedError as PdfEncryptedError
+from ..exceptions import PdfReadError as PdfReadError
+from ..exceptions import PdfWriteError as PdfWriteError
+from ..exceptions import SigningError as SigningError
+
+_VriEntry = Tuple[str, Sequence[bytes], Sequence[bytes], Sequence[bytes]]
+
+@final
+class Document:
+    def length(self) -> int: ...
+    def signatures(self) -> List[Tuple[str, Optional[str], Optional[str], Tuple[int, ...], bytes]]: ...
+    def fields(self) -> List[Tuple[str, Optional[str], bool]]: ...
+    def certification_permission(self) -> Optional[int]: ...
+    def prepare_signature(
+        self,
+        field_name: str,
+        subfilter: str,
+        bytes_reserved: int,
+        reason: Optional[str] = ...,
+        signing_time: Optional[str] = ...,
+        document_timestamp: bool = ...,
+    ) -> Tuple[bytes, Tuple[int, int, int, int]]: ...
+    def append_dss(
+        self,
+        certs: Sequence[bytes] = ...,
+        ocsps: Sequence[bytes] = ...,
+        crls: Sequence[bytes] = ...,
+        vri: Optional[Sequence[_VriEntry]] = ...,
+    ) -> bytes: ...
+
+def open(pieces: Union[bytes, Sequence[bytes]]) -> Document: ...

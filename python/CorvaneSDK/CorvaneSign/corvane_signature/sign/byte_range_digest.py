@@ -1,0 +1,100 @@
+"""Digests over the byte ranges of a signature: the whole file but the
+/Contents hex string.
+
+Hashing runs over the document where it lies (bytes objects, or the buffer
+of an in-memory stream) in slices, never over a concatenated copy.
+"""
+
+import hashlib
+
+from ..exceptions import SigningError
+
+__all__ = ["PreparedByteRangeDigest", "digest_byte_ranges", "digest_stream_byte_ranges"]
+
+
+def _ranges(byte_range):
+    if len(byte_range) % 2 or not byte_range:
+        raise SigningError("a signature byte range needs pairs of offset and length, got %r"
+                           % (tuple(byte_range),))
+    return [(byte_range[i], byte_range[i] + byte_range[i + 1]) for i in range(0, len(byte_range), 2)]
+
+
+def digest_byte_ranges(pieces, byte_range):
+    """SHA-256 over ``byte_range`` of the document made of ``pieces`` (bytes-like, in order)."""
+    total = sum(len(piece) for piece in pieces)
+    digest = hashlib.sha256()
+    for start, end in _ranges(byte_range):
+        if start < 0 or end < start or end > total:
+            raise SigningError("the byte range %r does not fit a document of %d bytes"
+                               % (tuple(byte_range), total))
+        base = 0
+        for piece in pieces:
+            low, high = max(start, base), min(end, base + len(piece))
+            if low < high:
+                with memoryview(piece) as whole, whole[low - base:high - base] as part:
+                    digest.update(part)
+            base += len(piece)
+    return digest.digest()
+
+
+def digest_stream_byte_ranges(stream, byte_range, chunk_size=1 << 20):
+    """SHA-256 over ``byte_range`` of a seekable binary stream."""
+    getbuffer = getattr(stream, "getbuffer", None)
+    if getbuffer is not None:
+        with getbuffer() as view:
+            return digest_byte_ranges([view], byte_range)
+    digest = hashlib.sha256()
+    for start, end in _ranges(byte_range):
+        stream.seek(start)
+        remaining = end - start
+        while remaining:
+            chunk = stream.read(min(chunk_size, remaining))
+            if not chunk:
+                raise SigningError("the output stream ends before the signature's byte range does")
+            digest.update(chunk)
+            remaining -= len(chunk)
+    return digest.digest()
+
+
+class PreparedByteRangeDigest:
+    """The digest a signature must sign, with where its container goes.
+
+    ``document_digest`` is computed on first use, so a preparation whose
+    digest is never asked for never hashes the document.
+    """
+
+    md_algorithm = "sha256"
+
+    def __init__(self, byte_range, pieces):
+        self.byte_range = tuple(byte_range)
+        self._pieces = tuple(pieces)
+        self._digest = None
+
+    @property
+    def reserved_region_start(self):
+        """Offset of the '<' that opens the /Contents hex string."""
+        return self.byte_range[1]
+
+    @property
+    def reserved_region_end(self):
+        """Offset just after the '>' that closes the /Contents hex string."""
+        return self.byte_range[2]
+
+    @property
+    def bytes_reserved(self):
+        """Room for the signature container, in bytes."""
+        return (self.reserved_region_end - self.reserved_region_start - 2) // 2
+
+    @property
+    def document_length(self):
+        return self.byte_range[2] + self.byte_range[3]
+
+    @property
+    def document_digest(self):
+        if self._digest is None:
+            self._digest = digest_byte_ranges(self._pieces, self.byte_range)
+            self._pieces = ()
+        return self._digest
+
+    def __repr__(self):
+        return "PreparedByteRangeDigest(byte_range=%r)" % (self.byte_range,)

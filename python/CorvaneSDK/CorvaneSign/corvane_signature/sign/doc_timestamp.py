@@ -1,0 +1,106 @@
+"""Document timestamps: a /DocTimeStamp signature whose /Contents is an
+RFC 3161 token over the byte ranges of the whole file.
+
+The room for the token is reserved before the token exists; a token larger
+than the reservation is retried once with room for it.
+"""
+
+import binascii
+
+from asn1crypto import cms
+
+from ..exceptions import TimestampError
+from .byte_range_digest import digest_byte_ranges
+from .embedding import container_der
+from .fields import SigSeedSubFilter
+
+__all__ = ["DEFAULT_TOKEN_RESERVE", "timestamp_token_der", "timestamp_update", "async_timestamp_update"]
+
+# A token with the TSA's certificate and a short chain fits comfortably.
+DEFAULT_TOKEN_RESERVE = 16384
+_RESERVE_MARGIN = 512
+
+
+def _source(timestamper):
+    return "the timestamp server %s" % getattr(timestamper, "url", type(timestamper).__name__)
+
+
+def timestamp_token_der(token, digest, timestamper):
+    """DER of ``token`` after checking that it timestamps ``digest`` (SHA-256)."""
+    der = container_der(token)
+    try:
+        info = cms.ContentInfo.load(der)
+        if info["content_type"].native != "signed_data":
+            raise ValueError("not a SignedData")
+        encapsulated = info["content"]["encap_content_info"]
+        if encapsulated["content_type"].native != "tst_info":
+            raise ValueError("no TSTInfo inside")
+        imprint = encapsulated["content"].parsed["message_imprint"]
+        algorithm = imprint["hash_algorithm"]["algorithm"].native
+        hashed = imprint["hashed_message"].native
+    except (ValueError, TypeError, KeyError) as error:
+        raise TimestampError("%s returned something that is not a timestamp token (%s)"
+                             % (_source(timestamper), error))
+    if algorithm != "sha256" or hashed != digest:
+        raise TimestampError("%s returned a token for another digest than the document's"
+                             % _source(timestamper))
+    return der
+
+
+class _PreparedTimestamp:
+    def __init__(self, document, pieces, field_name, bytes_reserved):
+        update, self.byte_range = document.prepare_signature(
+            field_name, SigSeedSubFilter.ETSI_RFC3161.value, bytes_reserved, document_timestamp=True)
+        self.update = bytearray(update)
+        self.bytes_reserved = bytes_reserved
+        self.base_length = sum(len(piece) for piece in pieces)
+        self.digest = digest_byte_ranges(list(pieces) + [self.update], self.byte_range)
+
+    def embed(self, der):
+        start = self.byte_range[1] - self.base_length + 1
+        hex_der = binascii.hexlify(der).upper()
+        self.update[start:start + len(hex_der)] = hex_der
+        return bytes(self.update)
+
+
+def _steps(document, pieces, field_name, timestamper):
+    """Yields each digest to timestamp and receives its token; returns (update, token DER)."""
+    reserve = DEFAULT_TOKEN_RESERVE
+    for _attempt in range(2):
+        prepared = _PreparedTimestamp(document, pieces, field_name, reserve)
+        token = yield prepared.digest
+        der = timestamp_token_der(token, prepared.digest, timestamper)
+        if len(der) <= reserve:
+            return prepared.embed(der), der
+        reserve = len(der) + _RESERVE_MARGIN
+    raise TimestampError("%s returns tokens of varying size larger than the room reserved for them"
+                         % _source(timestamper))
+
+
+def _drive(steps, fetch):
+    digest = next(steps)
+    while True:
+        try:
+            digest = steps.send(fetch(digest))
+        except StopIteration as done:
+            return done.value
+
+
+def timestamp_update(document, pieces, timestamper, field_name):
+    """The update (bytes) adding a document timestamp to the engine ``document``
+    made of ``pieces``, and the token's DER; the token comes from ``timestamper.timestamp``."""
+    return _drive(_steps(document, pieces, field_name, timestamper),
+                  lambda digest: timestamper.timestamp(digest, "sha256"))
+
+
+async def async_timestamp_update(document, pieces, timestamper, field_name):
+    """As timestamp_update, awaiting ``timestamper.async_timestamp`` when it has one."""
+    steps = _steps(document, pieces, field_name, timestamper)
+    digest = next(steps)
+    while True:
+        fetch = getattr(timestamper, "async_timestamp", None)
+        token = await fetch(digest, "sha256") if fetch else timestamper.timestamp(digest, "sha256")
+        try:
+            digest = steps.send(token)
+        except StopIteration as done:
+            return done.value

@@ -1,0 +1,69 @@
+"""What happens to a signed document after its signature container is in
+place: validation information in the DSS, then the archival document
+timestamp (PAdES B-LT and B-LTA)."""
+
+from ..exceptions import SigningError
+from ..pdf_utils import _pdfengine
+from ..pdf_utils.incremental_writer import free_field_name
+from .doc_timestamp import async_timestamp_update
+from .embedding import append_update, document_bytes
+from .validation_info import dss_update, gather_validation_data, require_gathering, vri_key
+
+__all__ = ["PostSignInstructions"]
+
+
+class PostSignInstructions:
+    """Work to carry out on the output once the signature is embedded.
+
+    The timestamper for the archival timestamp is the one given here or, when
+    none is, the one the signer used for its signature timestamp (looked up
+    when the work is done, since the signer learns it while signing).
+    """
+
+    def __init__(self, embed_validation_info=False, use_pades_lta=False, validation_context=None,
+                 dss_settings=None, timestamper=None, signer=None):
+        self.embed_validation_info = bool(embed_validation_info)
+        self.use_pades_lta = bool(use_pades_lta)
+        self.validation_context = validation_context
+        self.dss_settings = dss_settings
+        self._timestamper = timestamper
+        self.signer = signer
+
+    @property
+    def timestamper(self):
+        if self._timestamper is not None:
+            return self._timestamper
+        return getattr(self.signer, "timestamper", None)
+
+    @property
+    def include_vri(self):
+        return bool(getattr(self.dss_settings, "include_vri", False))
+
+    def check(self, validation_context=None):
+        """Raises, before the output is touched, when the work cannot be carried out."""
+        if self.embed_validation_info:
+            require_gathering(validation_context or self.validation_context)
+        if self.use_pades_lta and self.timestamper is None:
+            raise SigningError("the archival document timestamp needs a timestamper, and neither "
+                               "the PDF signer nor its signer has one")
+
+    async def carry_out(self, output, container_der, bytes_reserved, validation_context=None):
+        """Appends the DSS update and the archival timestamp to ``output``."""
+        if self.embed_validation_info:
+            context = validation_context or self.validation_context
+            data = await gather_validation_data(context, container_der)
+            vri = None
+            if self.include_vri:
+                contents = container_der + bytes(bytes_reserved - len(container_der))
+                vri = {vri_key(contents): data}
+            content = document_bytes(output)
+            update = dss_update([content], data, vri)
+            del content  # let the stream grow in place instead of copying a shared buffer
+            append_update(output, update)
+        if self.use_pades_lta:
+            content = document_bytes(output)
+            document = _pdfengine.open(content)
+            field_name = free_field_name(document, "DocumentTimestamp")
+            update, _token = await async_timestamp_update(document, [content], self.timestamper, field_name)
+            del document, content
+            append_update(output, update)

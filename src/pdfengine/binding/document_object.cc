@@ -1,0 +1,251 @@
+#include "document_object.hh"
+
+#include "arguments.hh"
+#include "engine_errors.hh"
+
+#include "../document.hh"
+#include "../dss.hh"
+#include "../form_fields.hh"
+#include "../signature_layout.hh"
+
+#include <string>
+#include <vector>
+
+namespace pdfengine::binding {
+namespace {
+
+struct DocumentObject {
+    PyObject_HEAD
+    PyObject* module;   // where the exception classes are looked up
+    PyObject* pieces;   // tuple of the bytes objects the document reads in place
+    Document* document;
+};
+
+DocumentObject& fields(PyObject* self) { return *reinterpret_cast<DocumentObject*>(self); }
+
+py::Object module_of(PyObject* self) { return py::Object::borrow(fields(self).module); }
+
+Document& document_of(PyObject* self) {
+    if (fields(self).document == nullptr) py::raise(PyExc_ValueError, "the document is not open");
+    return *fields(self).document;
+}
+
+std::string_view bytes_view(const py::Object& value, const char* what) {
+    if (!PyBytes_Check(value.get())) py::raise_format(PyExc_TypeError, "%s must be bytes", what);
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(value.get(), &data, &size) < 0) py::throw_error();
+    return std::string_view(data, static_cast<std::size_t>(size));
+}
+
+std::vector<std::string> bytes_list(const py::Object& sequence, const char* what) {
+    std::vector<std::string> result;
+    if (sequence.is_none()) return result;
+    py::Object items = py::Object::steal(PySequence_Fast(sequence.get(), what));
+    Py_ssize_t count = PySequence_Size(items.get());
+    if (count < 0) py::throw_error();
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        py::Object item = py::Object::steal(PySequence_GetItem(items.get(), i));
+        result.emplace_back(bytes_view(item, what));
+    }
+    return result;
+}
+
+std::optional<std::string> optional_text(const py::Object& value, const char* what) {
+    if (value.is_none()) return std::nullopt;
+    if (!PyUnicode_Check(value.get())) py::raise_format(PyExc_TypeError, "%s must be str or None", what);
+    return value.text();
+}
+
+py::Object list_of(std::vector<py::Object> items) {
+    py::Object list = py::Object::steal(PyList_New(0));
+    for (const py::Object& item : items)
+        if (PyList_Append(list.get(), item.get()) < 0) py::throw_error();
+    return list;
+}
+
+py::Object text_or_none(const std::string& text) { return text.empty() ? py::none() : py::str(text); }
+
+// --- methods -------------------------------------------------------------
+
+PyObject* document_length(PyObject* self, PyObject*) {
+    return py::guarded([&] { return py::integer(document_of(self).length()).release(); },
+                       static_cast<PyObject*>(nullptr));
+}
+
+PyObject* document_signatures(PyObject* self, PyObject*) {
+    return py::guarded([&] {
+        py::Object module = module_of(self);
+        std::vector<SignatureRecord> records =
+            run_engine(module, [&] { return signatures(document_of(self).pdf()); });
+        std::vector<py::Object> items;
+        for (const SignatureRecord& record : records) {
+            py::Object range = py::Object::steal(PyTuple_New(static_cast<Py_ssize_t>(record.byte_range.size())));
+            for (std::size_t i = 0; i < record.byte_range.size(); ++i)
+                if (PyTuple_SetItem(range.get(), static_cast<Py_ssize_t>(i), py::integer(record.byte_range[i]).release()) < 0)
+                    py::throw_error();
+            items.push_back(py::tuple({py::str(record.field), text_or_none(record.type),
+                                       text_or_none(record.subfilter), range, py::bytes(record.contents)}));
+        }
+        return list_of(std::move(items)).release();
+    }, static_cast<PyObject*>(nullptr));
+}
+
+PyObject* document_fields(PyObject* self, PyObject*) {
+    return py::guarded([&] {
+        py::Object module = module_of(self);
+        std::vector<FormField> found = run_engine(module, [&] { return form_fields(document_of(self).pdf()); });
+        std::vector<py::Object> items;
+        for (FormField& field : found)
+            items.push_back(py::tuple({py::str(field.name), text_or_none(field.type),
+                                       py::boolean(!field.value.isNull())}));
+        return list_of(std::move(items)).release();
+    }, static_cast<PyObject*>(nullptr));
+}
+
+PyObject* document_certification_permission(PyObject* self, PyObject*) {
+    return py::guarded([&] {
+        int permission = run_engine(module_of(self), [&] { return certification_permission(document_of(self).pdf()); });
+        return (permission == 0 ? py::none() : py::integer(permission)).release();
+    }, static_cast<PyObject*>(nullptr));
+}
+
+PyObject* document_prepare_signature(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return py::guarded([&] {
+        static constexpr py::Parameters<6> parameters{
+            "prepare_signature",
+            {"field_name", "subfilter", "bytes_reserved", "reason", "signing_time", "document_timestamp"},
+            3};
+        auto [field_name, subfilter, bytes_reserved, reason, signing_time, document_timestamp] =
+            parameters.bind(args, kwargs);
+        SignatureRequest request;
+        if (!PyUnicode_Check(field_name.get())) py::raise(PyExc_TypeError, "field_name must be str");
+        if (!PyUnicode_Check(subfilter.get())) py::raise(PyExc_TypeError, "subfilter must be str");
+        request.field_name = field_name.text();
+        request.subfilter = subfilter.text();
+        long long reserved = PyLong_AsLongLong(bytes_reserved.get());
+        if (reserved == -1 && PyErr_Occurred()) py::throw_error();
+        if (reserved <= 0) py::raise(PyExc_ValueError, "bytes_reserved must be positive");
+        request.bytes_reserved = static_cast<std::size_t>(reserved);
+        request.reason = optional_text(reason, "reason");
+        request.signing_time = optional_text(signing_time, "signing_time");
+        request.document_timestamp = document_timestamp.truthy();
+
+        py::Object module = module_of(self);
+        PreparedSignature prepared = run_engine(module, [&] { return prepare_signature(document_of(self), request); });
+        const auto& range = prepared.byte_range;
+        py::Object byte_range = py::tuple({py::integer(range[0]), py::integer(range[1]), py::integer(range[2]),
+                                           py::integer(range[3])});
+        return py::tuple({py::bytes(prepared.update), byte_range}).release();
+    }, static_cast<PyObject*>(nullptr));
+}
+
+PyObject* document_append_dss(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return py::guarded([&] {
+        static constexpr py::Parameters<4> parameters{"append_dss", {"certs", "ocsps", "crls", "vri"}, 0};
+        auto [certs, ocsps, crls, vri] = parameters.bind(args, kwargs);
+        ValidationData data{bytes_list(certs, "certs items"), bytes_list(ocsps, "ocsps items"),
+                            bytes_list(crls, "crls items")};
+        std::vector<VriEntry> entries;
+        if (!vri.is_none()) {
+            py::Object items = py::Object::steal(PySequence_Fast(vri.get(), "vri must be a sequence"));
+            Py_ssize_t count = PySequence_Size(items.get());
+            if (count < 0) py::throw_error();
+            for (Py_ssize_t i = 0; i < count; ++i) {
+                std::vector<py::Object> entry = py::unpack(py::Object::steal(PySequence_GetItem(items.get(), i)), 4);
+                if (!PyUnicode_Check(entry[0].get())) py::raise(PyExc_TypeError, "a vri key must be str");
+                entries.push_back(VriEntry{entry[0].text(),
+                                           {bytes_list(entry[1], "vri certs"), bytes_list(entry[2], "vri ocsps"),
+                                            bytes_list(entry[3], "vri crls")}});
+            }
+        }
+        py::Object module = module_of(self);
+        std::string update = run_engine(module, [&] { return append_dss(document_of(self), data, entries); });
+        return py::bytes(update).release();
+    }, static_cast<PyObject*>(nullptr));
+}
+
+// --- type ------------------------------------------------------------------
+
+int document_traverse(PyObject* self, visitproc visit, void* arg) {
+    Py_VISIT(fields(self).module);
+    Py_VISIT(fields(self).pieces);
+    return 0;
+}
+
+int document_clear(PyObject* self) {
+    // The engine reads the pieces in place: it goes before they do.
+    delete std::exchange(fields(self).document, nullptr);
+    Py_CLEAR(fields(self).pieces);
+    Py_CLEAR(fields(self).module);
+    return 0;
+}
+
+void document_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    PyObject_GC_UnTrack(self);
+    document_clear(self);
+    reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free))(self);
+    Py_DECREF(type);
+}
+
+PyObject* document_new(PyTypeObject*, PyObject*, PyObject*) {
+    PyErr_SetString(PyExc_TypeError, "cannot create 'Document' instances; use _pdfengine.open()");
+    return nullptr;
+}
+
+PyMethodDef document_methods[] = {
+    {"length", document_length, METH_NOARGS, "Size of the document in bytes."},
+    {"signatures", document_signatures, METH_NOARGS,
+     "Signed signature fields: (field, type, subfilter, byte_range, contents) tuples."},
+    {"fields", document_fields, METH_NOARGS, "Form fields: (qualified name, field type, has value) tuples."},
+    {"certification_permission", document_certification_permission, METH_NOARGS,
+     "DocMDP /P of the document's certification, or None."},
+    {"prepare_signature", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_prepare_signature)),
+     METH_VARARGS | METH_KEYWORDS,
+     "prepare_signature(field_name, subfilter, bytes_reserved, reason=None, signing_time=None, "
+     "document_timestamp=False) -> (update, byte_range)"},
+    {"append_dss", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_append_dss)),
+     METH_VARARGS | METH_KEYWORDS, "append_dss(certs, ocsps, crls, vri=None) -> update (b'' when nothing is new)"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+py::Object create_document_type() {
+    PyType_Slot slots[] = {
+        {Py_tp_methods, document_methods},
+        {Py_tp_new, reinterpret_cast<void*>(document_new)},
+        {Py_tp_traverse, reinterpret_cast<void*>(document_traverse)},
+        {Py_tp_clear, reinterpret_cast<void*>(document_clear)},
+        {Py_tp_dealloc, reinterpret_cast<void*>(document_dealloc)},
+        {0, nullptr},
+    };
+    PyType_Spec spec{"CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils._pdfengine.Document",
+                     sizeof(DocumentObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC, slots};
+    return py::Object::steal(PyType_FromSpec(&spec));
+}
+
+py::Object open_document(const py::Object& module, const py::Object& pieces) {
+    py::Object held;
+    if (PyBytes_Check(pieces.get())) {
+        held = py::tuple({pieces});
+    } else if (PyTuple_Check(pieces.get()) || PyList_Check(pieces.get())) {
+        held = py::Object::steal(PySequence_Tuple(pieces.get()));
+    } else {
+        py::raise(PyExc_TypeError, "the PDF document must be given as bytes or a sequence of bytes");
+    }
+    std::vector<std::string_view> views;
+    Py_ssize_t count = PyTuple_Size(held.get());
+    for (Py_ssize_t i = 0; i < count; ++i)
+        views.push_back(bytes_view(py::Object::borrow(PyTuple_GetItem(held.get(), i)), "each piece of the document"));
+
+    py::Object type = py::global(module, "Document");
+    py::Object self = py::Object::steal(PyType_GenericAlloc(reinterpret_cast<PyTypeObject*>(type.get()), 0));
+    fields(self.get()).module = py::Object(module).release();
+    fields(self.get()).pieces = held.release();
+    fields(self.get()).document = run_engine(module, [&] { return new Document(views); });
+    return self;
+}
+
+}  // namespace pdfengine::binding

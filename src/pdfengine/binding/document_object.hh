@@ -1,0 +1,16 @@
+// The Python type `_pdfengine.Document`: an engine document over bytes
+// objects that it keeps alive, with the operations the library's Python side
+// calls. Instances come from `_pdfengine.open`.
+#pragma once
+
+#include "object.hh"
+
+namespace pdfengine::binding {
+
+// Creates the type; the module binds it as its global `Document`.
+py::Object create_document_type();
+
+// A new document of `module` reading `pieces` (bytes, or a tuple/list of bytes).
+py::Object open_document(const py::Object& module, const py::Object& pieces);
+
+}  // namespace pdfengine::binding

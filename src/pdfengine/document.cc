@@ -1,0 +1,108 @@
+#include "document.hh"
+
+#include "errors.hh"
+
+#include <cctype>
+#include <string>
+
+namespace pdfengine {
+namespace {
+
+constexpr std::size_t kHeaderWindow = 1024;
+constexpr std::size_t kTailWindow = 1024;
+
+bool is_pdf_space(char c) {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+}  // namespace
+
+Document::Document(std::vector<std::string_view> pieces) : pieces_(std::move(pieces)) {
+    source_ = std::make_shared<PieceSource>("input PDF", pieces_);
+    if (source_->size() == 0) fail(Failure::read, "the input is empty, not a PDF document");
+    check_header();
+    find_last_section();
+    pdf_ = parse();
+    QPDFObjectHandle trailer = pdf_->getTrailer();
+    QPDFObjectHandle size = trailer.getKey("/Size");
+    if (!size.isInteger() || size.getIntValue() < 1)
+        fail(Failure::read, "the document's trailer has no valid /Size");
+    last_section_.size = size.getIntValue();
+    if (!trailer.getKey("/Root").isDictionary())
+        fail(Failure::read, "the document's trailer has no /Root catalog dictionary");
+}
+
+void Document::check_header() const {
+    std::string head = source_->slice(0, kHeaderWindow);
+    if (head.find("%PDF-") == std::string::npos)
+        fail(Failure::read, "the input is not a PDF document: no %PDF- header at its start");
+}
+
+void Document::find_last_section() {
+    qpdf_offset_t size = source_->size();
+    qpdf_offset_t tail_start = size > static_cast<qpdf_offset_t>(kTailWindow) ? size - kTailWindow : 0;
+    std::string tail = source_->slice(tail_start, kTailWindow);
+    std::size_t keyword = tail.rfind("startxref");
+    if (keyword == std::string::npos)
+        fail(Failure::read,
+             "the PDF document has no startxref at its end: the file is truncated or damaged");
+    std::size_t at = keyword + 9;
+    while (at < tail.size() && is_pdf_space(tail[at])) ++at;
+    std::size_t digits = at;
+    while (at < tail.size() && std::isdigit(static_cast<unsigned char>(tail[at]))) ++at;
+    if (digits == at || at - digits > 18)
+        fail(Failure::read, "the PDF document's startxref gives no offset: the file is truncated");
+    qpdf_offset_t offset = std::stoll(tail.substr(digits, at - digits));
+    if (offset <= 0 || offset >= size)
+        fail(Failure::read, "the PDF document's startxref points outside the file: it is truncated or damaged");
+    last_section_.offset = offset;
+
+    std::string section = source_->slice(offset, 32);
+    std::size_t start = 0;
+    while (start < section.size() && is_pdf_space(section[start])) ++start;
+    last_section_.is_stream = section.compare(start, 4, "xref") != 0;
+}
+
+std::unique_ptr<QPDF> Document::parse() const {
+    auto pdf = std::make_unique<QPDF>();
+    pdf->setSuppressWarnings(true);
+    // A damaged cross-reference table cannot be chained to: refuse it rather
+    // than append an update whose /Prev leads nowhere.
+    pdf->setAttemptRecovery(false);
+    try {
+        source_->rewind();
+        pdf->processInputSource(source_);
+    } catch (const QPDFExc& error) {
+        std::string message = error.what();
+        bool about_encryption = message.find("encrypt") != std::string::npos;
+        if (error.getErrorCode() == qpdf_e_password ||
+            (error.getErrorCode() == qpdf_e_unsupported && about_encryption))
+            fail(Failure::encrypted, "the PDF document is encrypted (" + error.getMessageDetail() +
+                                         "); encrypted documents cannot be signed");
+        fail(Failure::read, std::string("the PDF document cannot be read: ") + error.what());
+    } catch (const std::exception& error) {
+        fail(Failure::read, std::string("the PDF document cannot be read: ") + error.what());
+    }
+    if (pdf->isEncrypted())
+        fail(Failure::encrypted, "the PDF document is encrypted; encrypted documents cannot be signed");
+    QPDFObjectHandle trailer = pdf->getTrailer();
+    if (!last_section_.is_stream && trailer.getKey("/Type").isNameAndEquals("/XRef"))
+        fail(Failure::read, "the PDF document's final startxref does not point at its last xref section");
+    return pdf;
+}
+
+QPDF& Document::pdf() {
+    if (changed_) {
+        pdf_ = parse();
+        changed_ = false;
+    }
+    return *pdf_;
+}
+
+QPDF& Document::pdf_for_change() {
+    QPDF& pdf = this->pdf();
+    changed_ = true;
+    return pdf;
+}
+
+}  // namespace pdfengine

@@ -1,0 +1,32 @@
+// Lays out a signature (or document timestamp) in an incremental update: the
+// field and its invisible widget, the signature dictionary with a zero-filled
+// /Contents of the reserved size, and the /ByteRange that covers everything
+// else of the resulting file.
+#pragma once
+
+#include "document.hh"
+
+#include <array>
+#include <optional>
+#include <string>
+
+namespace pdfengine {
+
+struct SignatureRequest {
+    std::string field_name;              // fully qualified; a new field is a top-level one
+    bool document_timestamp = false;     // /Type /DocTimeStamp instead of /Sig
+    std::string subfilter;               // a PDF name, e.g. "/ETSI.CAdES.detached"
+    std::optional<std::string> reason;   // UTF-8 text
+    std::optional<std::string> signing_time;  // PDF date text for /M
+    std::size_t bytes_reserved = 0;      // size of /Contents in bytes
+};
+
+struct PreparedSignature {
+    std::string update;                  // to append after the document
+    // [0, offset of '<' of /Contents, offset after its '>', rest of the file]
+    std::array<long long, 4> byte_range{};
+};
+
+PreparedSignature prepare_signature(Document& document, const SignatureRequest& request);
+
+}  // namespace pdfengine

@@ -1,0 +1,140 @@
+"""Small PDF documents for the library's tests, written by hand and reshaped
+by qpdf (object streams, linearization, encryption) so that every input kind
+the engine meets is covered by a file a real tool produced."""
+
+import os
+import subprocess
+import tempfile
+
+PAGE_CONTENT = b"BT /F1 12 Tf 72 720 Td (Hello) Tj ET"
+
+
+def write_pdf(objects, root=1, trailer_extra=b""):
+    """A classic-xref PDF from {number: body} (bytes; a (dict, data) pair is a stream)."""
+    out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
+    offsets = {}
+    for number in sorted(objects):
+        offsets[number] = len(out)
+        body = objects[number]
+        if isinstance(body, tuple):
+            entries, data = body
+            body = b"<< %s /Length %d >>\nstream\n%s\nendstream" % (entries, len(data), data)
+        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
+    size = max(objects) + 1
+    xref_at = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % size
+    for number in range(1, size):
+        if number in offsets:
+            out += b"%010d 00000 n \n" % offsets[number]
+        else:
+            out += b"0000000000 00001 f \n"
+    out += b"trailer\n<< /Size %d /Root %d 0 R %s >>\nstartxref\n%d\n%%%%EOF\n" % (size, root, trailer_extra, xref_at)
+    return bytes(out)
+
+
+def document(pages=1, catalog_extra=b"", page_extra=b"", extra_objects=None):
+    """Catalog 1, page tree 2 (MediaBox and Resources inherited by the pages),
+    font 3, content 4, pages from 5 on."""
+    kids = b" ".join(b"%d 0 R" % (5 + i) for i in range(pages))
+    objects = {
+        1: b"<< /Type /Catalog /Pages 2 0 R %s >>" % catalog_extra,
+        2: b"<< /Type /Pages /Kids [%s] /Count %d /MediaBox [0 0 612 792] "
+           b"/Resources << /Font << /F1 3 0 R >> >> >>" % (kids, pages),
+        3: b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        4: (b"", PAGE_CONTENT),
+    }
+    for i in range(pages):
+        objects[5 + i] = b"<< /Type /Page /Parent 2 0 R /Contents 4 0 R %s >>" % page_extra
+    objects.update(extra_objects or {})
+    return write_pdf(objects)
+
+
+def qpdf(data, *arguments):
+    """``data`` rewritten by qpdf with ``arguments`` (e.g. "--object-streams=generate")."""
+    with tempfile.TemporaryDirectory() as folder:
+        source, target = os.path.join(folder, "in.pdf"), os.path.join(folder, "out.pdf")
+        with open(source, "wb") as stream:
+            stream.write(data)
+        result = subprocess.run(["qpdf", "--static-id", *arguments, source, target],
+                                capture_output=True, text=True)
+        if result.returncode not in (0, 3):
+            raise RuntimeError("qpdf %s failed: %s" % (" ".join(arguments), result.stderr))
+        with open(target, "rb") as stream:
+            return stream.read()
+
+
+def hybrid(pages=1):
+    """A hybrid-reference file: a classic table for readers without xref
+    streams, and /XRefStm naming the stream that lists the objects kept in an
+    object stream (here the document information and the font)."""
+    font = b"<< /Type /Font /Subtype /Type1 /BaseFont /Courier >>"
+    info = b"<< /Producer (hybrid sample) >>"
+    header = b"7 0 8 %d " % len(info + b" ")
+    packed = header + info + b" " + font
+    kids = b" ".join(b"%d 0 R" % (10 + i) for i in range(pages))
+    objects = {
+        1: b"<< /Type /Catalog /Pages 2 0 R >>",
+        2: b"<< /Type /Pages /Kids [%s] /Count %d /MediaBox [0 0 612 792] "
+           b"/Resources << /Font << /F1 8 0 R >> >> >>" % (kids, pages),
+        4: (b"", PAGE_CONTENT),
+        5: (b"/Type /ObjStm /N 2 /First %d" % len(header), packed),
+    }
+    for i in range(pages):
+        objects[10 + i] = b"<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>"
+    out = bytearray(b"%PDF-1.5\n%\xe2\xe3\xcf\xd3\n")
+    offsets = {}
+    for number in sorted(objects):
+        offsets[number] = len(out)
+        entries, data = objects[number] if isinstance(objects[number], tuple) else (None, None)
+        if entries is None:
+            out += b"%d 0 obj\n%s\nendobj\n" % (number, objects[number])
+        else:
+            out += b"%d 0 obj\n<< %s /Length %d >>\nstream\n%s\nendstream\nendobj\n" % (
+                number, entries, len(data), data)
+    size = 10 + pages
+    stream_number = 6
+    offsets[stream_number] = len(out)
+    rows = b"\x02\x00\x05\x00" + b"\x02\x00\x05\x01"
+    out += (b"6 0 obj\n<< /Type /XRef /Size %d /W [1 2 1] /Index [7 2] /Root 1 0 R /Length %d >>\n"
+            b"stream\n%s\nendstream\nendobj\n" % (size, len(rows), rows))
+    xref_at = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % size
+    for number in range(1, size):
+        if number in offsets:
+            out += b"%010d 00000 n \n" % offsets[number]
+        else:
+            out += b"0000000000 00000 f \n"
+    out += (b"trailer\n<< /Size %d /Root 1 0 R /Info 7 0 R /XRefStm %d >>\nstartxref\n%d\n%%%%EOF\n"
+            % (size, offsets[stream_number], xref_at))
+    return bytes(out)
+
+
+def trailer_size(data):
+    return int(data.rsplit(b"/Size", 1)[1].split()[0].rstrip(b"/>"))
+
+
+def with_update(data, objects, xref_stream=False):
+    """``data`` followed by a hand-written incremental update replacing ``objects``."""
+    prev = int(data.rsplit(b"startxref", 1)[1].split()[0])
+    root = int(data.rsplit(b"/Root", 1)[1].split()[0])
+    size = trailer_size(data)
+    size = max(size, max(objects) + 1)
+    out = bytearray(data)
+    offsets = {}
+    for number in sorted(objects):
+        offsets[number] = len(out)
+        out += b"%d 0 obj\n%s\nendobj\n" % (number, objects[number])
+    xref_at = len(out)
+    if xref_stream:
+        offsets[size] = xref_at
+        rows = b"".join(b"\x01" + offsets[n].to_bytes(4, "big") + b"\x00" for n in sorted(offsets))
+        index = b" ".join(b"%d 1" % n for n in sorted(offsets))
+        out += (b"%d 0 obj\n<< /Type /XRef /Size %d /W [1 4 1] /Index [%s] /Root %d 0 R /Prev %d /Length %d >>\n"
+                b"stream\n%s\nendstream\nendobj\n" % (size, size + 1, index, root, prev, len(rows), rows))
+    else:
+        out += b"xref\n"
+        for number in sorted(offsets):
+            out += b"%d 1\n%010d 00000 n \n" % (number, offsets[number])
+        out += b"trailer\n<< /Size %d /Root %d 0 R /Prev %d >>\n" % (size, root, prev)
+    out += b"startxref\n%d\n%%%%EOF\n" % xref_at
+    return bytes(out)
