@@ -40,6 +40,13 @@ void bind(const Object& module, const char* name, const Object& value) {
     module.set_attr(name, value);
 }
 
+void bind_from_import(const Object& module, const char* from, int level,
+                      std::initializer_list<const char*> names) {
+    std::vector<Object> imported = import_from(module, from, level, names);
+    auto value = imported.begin();
+    for (const char* name : names) bind(module, name, *value++);
+}
+
 void bind_function(const Object& module, PyMethodDef* definition) {
     Object module_name = module.attr("__name__");
     Object function = Object::steal(PyCFunction_NewEx(definition, module.get(), module_name.get()));

@@ -22,6 +22,9 @@ Object coroutine_type(const Object& module);
 
 // Binds `name = value` in the module's namespace.
 void bind(const Object& module, const char* name, const Object& value);
+// `from <dots><from> import a, b` executed in the module body: binds each name.
+void bind_from_import(const Object& module, const char* from, int level,
+                      std::initializer_list<const char*> names);
 // Binds a function defined by `definition`, with the module as its `self`.
 void bind_function(const Object& module, PyMethodDef* definition);
 

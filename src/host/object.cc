@@ -149,18 +149,61 @@ Object tuple(std::initializer_list<Object> items) {
     return result;
 }
 
+Object list(std::initializer_list<Object> items) {
+    Object result = Object::steal(PyList_New(0));
+    for (const Object& item : items) {
+        if (PyList_Append(result.get(), item.get()) < 0) throw_error();
+    }
+    return result;
+}
+
+Object dict() { return Object::steal(PyDict_New()); }
+
+void set_item(const Object& mapping, const char* key, const Object& value) {
+    if (PyObject_SetItem(mapping.get(), str(key).get(), value.get()) < 0) throw_error();
+}
+
+Object add(const Object& a, const Object& b) { return Object::steal(PyNumber_Add(a.get(), b.get())); }
+
+bool equal(const Object& a, const Object& b) {
+    return Object::steal(PyObject_RichCompare(a.get(), b.get(), Py_EQ)).truthy();
+}
+
 Object import(const char* name) { return Object::steal(PyImport_ImportModule(name)); }
 
-Object import_from(const Object& package, const char* name, int level,
-                   std::initializer_list<const char*> names) {
-    Object globals = Object::steal(PyDict_New());
-    if (PyDict_SetItemString(globals.get(), "__package__", package.get()) < 0) throw_error();
+namespace {
+
+// The `import_from` step of the interpreter: an attribute of the module, or a
+// submodule that is already imported, or ImportError.
+Object imported_name(const Object& from, const char* name) {
+    PyObject* value = PyObject_GetAttrString(from.get(), name);
+    if (value != nullptr) return Object::steal(value);
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw_error();
+    PyErr_Clear();
+    Object module_name = from.has_attr("__name__") ? from.attr("__name__") : str("<unknown module name>");
+    Object full_name = Object::steal(PyUnicode_FromFormat("%U.%s", module_name.get(), name));
+    PyObject* submodule = PyDict_GetItem(PyImport_GetModuleDict(), full_name.get());  // borrowed
+    if (submodule != nullptr) return Object::borrow(submodule);
+    Object location = from.has_attr("__file__") ? from.attr("__file__") : str("unknown location");
+    raise_format(PyExc_ImportError, "cannot import name '%s' from '%U' (%U)", name,
+                 module_name.get(), location.get());
+}
+
+}  // namespace
+
+std::vector<Object> import_from(const Object& module, const char* name, int level,
+                                std::initializer_list<const char*> names) {
+    PyObject* globals = PyModule_GetDict(module.get());  // borrowed
+    if (globals == nullptr) throw_error();
     Object fromlist = Object::steal(PyList_New(0));
     for (const char* item : names) {
         if (PyList_Append(fromlist.get(), str(item).get()) < 0) throw_error();
     }
-    return Object::steal(
-        PyImport_ImportModuleLevel(name, globals.get(), nullptr, fromlist.get(), level));
+    Object from = Object::steal(
+        PyImport_ImportModuleLevel(name, globals, nullptr, fromlist.get(), level));
+    std::vector<Object> imported;
+    for (const char* item : names) imported.push_back(imported_name(from, item));
+    return imported;
 }
 
 Object global(const Object& module, const char* name) {

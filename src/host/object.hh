@@ -79,17 +79,36 @@ Object str(std::string_view text);
 Object bytes(std::string_view data);
 Object zero_bytes(std::size_t size);
 Object tuple(std::initializer_list<Object> items);
+Object list(std::initializer_list<Object> items);
+Object dict();
+void set_item(const Object& mapping, const char* key, const Object& value);
+// a + b, as the `+` operator (string concatenation for texts).
+Object add(const Object& a, const Object& b);
+// a == b, as the `==` operator followed by a truth test.
+bool equal(const Object& a, const Object& b);
 
 // import NAME (absolute).
 Object import(const char* name);
-// from PACKAGE-RELATIVE `name` import `names`, as the statement
-// `from .name import a, b` in a module of package `package` would.
-Object import_from(const Object& package, const char* name, int level,
-                   std::initializer_list<const char*> names);
+// `from <dots><name> import a, b` executed in `module`: `level` is the number
+// of leading dots (0 for an absolute import).  Returns the imported objects in
+// order; failures raise what the statement raises (ImportError and kin).
+std::vector<Object> import_from(const Object& module, const char* name, int level,
+                                std::initializer_list<const char*> names);
 
 // A global of `module` looked up now, by name: the module's own namespace
 // first, then the built-ins, as Python code would find it.
 Object global(const Object& module, const char* name);
+
+// The module's globals, each looked up when it is asked for.
+class Globals {
+public:
+    explicit Globals(Object module) noexcept : module_(std::move(module)) {}
+    Object operator[](const char* name) const { return global(module_, name); }
+    const Object& module() const noexcept { return module_; }
+
+private:
+    Object module_;
+};
 
 // Unpacks an iterable into exactly `count` items, raising what Python's
 // unpacking raises (TypeError, ValueError) otherwise.
