@@ -2,7 +2,7 @@
 
 import os
 
-from asn1crypto import algos, tsp
+from asn1crypto import algos, cms, core, tsp
 
 from ..exceptions import TimestampError
 from ..net import DEFAULT_TIMEOUT, display_url, http_request
@@ -11,6 +11,16 @@ from .token_check import check_timestamp_token
 __all__ = ["HTTPTimeStamper"]
 
 _DIGEST_SIZES = {"sha256": 32}
+
+
+class TimeStampResp(core.Sequence):
+    """RFC 3161 TimeStampResp.  asn1crypto's own declares the token mandatory,
+    so a rejection (which has none) would not even parse."""
+
+    _fields = [
+        ("status", tsp.PKIStatusInfo),
+        ("time_stamp_token", cms.ContentInfo, {"optional": True}),
+    ]
 
 
 def _failure_text(status_info):
@@ -74,9 +84,10 @@ class HTTPTimeStamper:
                                 headers={"Content-Type": "application/timestamp-query"},
                                 auth=self.auth)
         try:
-            reply = tsp.TimeStampResp.load(response.content)
+            reply = TimeStampResp.load(response.content)
             status_info = reply["status"]
             status = status_info["status"].native
+            reply.native  # the whole answer must decode, not just its status
         except (ValueError, TypeError):
             raise self._fail("answer is not an RFC 3161 timestamp response") from None
         if status not in ("granted", "granted_with_mods"):
