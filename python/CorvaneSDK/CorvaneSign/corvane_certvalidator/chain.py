@@ -11,16 +11,12 @@ from ..corvane_signature.exceptions import ValidationError
 from ..corvane_signature.net import display_url
 from .decoding import certificates_from_bytes
 from .fetchers import FetchError
+from .naming import describe, name_text
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
 
 __all__ = ["describe", "ca_issuer_urls", "is_issued_by", "is_self_signed", "ChainBuilder"]
 
 MAX_CHAIN_LENGTH = 12
-
-
-def describe(cert):
-    """Subject and serial of ``cert`` for messages."""
-    return "%s (serial %d)" % (cert.subject.human_friendly, cert.serial_number)
 
 
 def ca_issuer_urls(cert):
@@ -63,7 +59,10 @@ def _same(a, b):
 class ChainBuilder:
     """Chains from a pool of known certificates, completed through AIA when a fetcher is given.
 
-    Certificates fetched through AIA join ``pool`` for later chains.
+    Candidates are tried depth first, known ones before fetched ones, so a
+    misleading candidate (another certificate with the issuer's name and key
+    that leads nowhere) does not hide a path that works.  Certificates
+    fetched through AIA join ``pool`` for later chains.
     """
 
     def __init__(self, pool, trust_roots, fetcher=None):
@@ -71,17 +70,19 @@ class ChainBuilder:
         self.trust_roots = trust_roots
         self.fetcher = fetcher
 
-    def _known_issuer(self, cert):
+    def _known_issuers(self, cert):
+        found = []
         for store in (self.trust_roots, self.pool):
             for candidate in store.retrieve_by_name(cert.issuer):
-                if is_issued_by(cert, candidate):
-                    return candidate
-        return None
+                if is_issued_by(cert, candidate) and not any(_same(candidate, f) for f in found):
+                    found.append(candidate)
+        return found
 
-    def _fetched_issuer(self, cert, chain, problems):
+    def _fetched_issuers(self, cert, chain, problems):
         urls = ca_issuer_urls(cert)
         if not urls:
-            problems.append("it names no caIssuers URL")
+            problems.append("%s names no caIssuers URL" % describe(cert))
+        found = []
         for url in urls:
             try:
                 certs = certificates_from_bytes(self.fetcher.get(url, "CA certificate source"))
@@ -93,46 +94,62 @@ class ChainBuilder:
                                 % (display_url(url), exc))
                 continue
             self.pool.register_multiple(certs)
-            for candidate in certs:
-                if is_issued_by(cert, candidate):
-                    return candidate
-            if all(any(_same(fetched, known) for known in chain) for fetched in certs):
-                problems.append("AIA loop: caIssuers %s returns a certificate already in the chain"
-                                % display_url(url))
-            else:
-                problems.append("caIssuers %s gave no certificate that issued it" % display_url(url))
+            issuers = [candidate for candidate in certs if is_issued_by(cert, candidate)]
+            if not issuers:
+                problems.append("caIssuers %s of %s gave no certificate that issued it"
+                                % (display_url(url), describe(cert)))
+            found.extend(issuers)
+        return found
+
+    def _extend(self, chain, tried, problems):
+        """A complete chain starting with ``chain``, or None (reasons go to ``problems``)."""
+        current = chain[-1]
+        if len(self.trust_roots) and current in self.trust_roots:
+            return chain
+        if is_self_signed(current):
+            if len(self.trust_roots):
+                problems.append("it ends at root %s, which is not a trusted root" % describe(current))
+                return None
+            return chain
+        if len(chain) >= MAX_CHAIN_LENGTH:
+            problems.append("no root within %d certificates" % MAX_CHAIN_LENGTH)
+            return None
+        candidates = self._known_issuers(current)
+        fetched = False
+        while True:
+            for candidate in candidates:
+                if any(_same(candidate, link) for link in chain):
+                    problems.append("loop: %s is issued by %s, which is already in the chain"
+                                    % (describe(current), describe(candidate)))
+                    continue
+                key = (current.dump(), candidate.dump())
+                if key in tried:
+                    continue
+                tried.add(key)
+                result = self._extend(chain + [candidate], tried, problems)
+                if result is not None:
+                    return result
+            if fetched or self.fetcher is None:
+                break
+            fetched = True
+            known = candidates
+            candidates = [c for c in self._fetched_issuers(current, chain, problems)
+                          if not any(_same(c, k) for k in known)]
+        if self.fetcher is None and not candidates:
+            problems.append("issuer %s of %s is not among the known certificates and fetching "
+                            "is not allowed" % (name_text(current.issuer), describe(current)))
         return None
 
     def build(self, cert):
         """The chain of ``cert``: the certificate first, the root last."""
-        chain = [cert]
-        current = cert
-        while True:
-            if len(self.trust_roots) and current in self.trust_roots:
-                return chain
-            if is_self_signed(current):
-                if len(self.trust_roots):
-                    raise ValidationError("the chain of %s ends at root %s, which is not a trusted root"
-                                          % (describe(cert), describe(current)))
-                return chain
-            if len(chain) >= MAX_CHAIN_LENGTH:
-                raise ValidationError("the chain of %s is longer than %d certificates without "
-                                      "reaching a root" % (describe(cert), MAX_CHAIN_LENGTH))
-            issuer = self._known_issuer(current)
-            if issuer is None:
-                problems = []
-                if self.fetcher is None:
-                    problems.append("it is not among the known certificates and fetching is not allowed")
-                else:
-                    issuer = self._fetched_issuer(current, chain, problems)
-                if issuer is None:
-                    raise ValidationError(
-                        "the chain of %s does not reach a root: issuer %s of %s not found (%s)"
-                        % (describe(cert), current.issuer.human_friendly, describe(current),
-                           "; ".join(problems)))
-            if any(_same(issuer, link) for link in chain):
-                raise ValidationError("the chain of %s loops: %s is issued by %s, already in the chain"
-                                      % (describe(cert), describe(current), describe(issuer)))
-            chain.append(issuer)
-            current = issuer
-
+        problems = []
+        chain = self._extend([cert], set(), problems)
+        if chain is None:
+            unique = []
+            for problem in problems:
+                if problem not in unique:
+                    unique.append(problem)
+            raise ValidationError("the chain of %s does not reach a %sroot: %s"
+                                  % (describe(cert), "trusted " if len(self.trust_roots) else "",
+                                     "; ".join(unique)))
+        return chain
