@@ -7,7 +7,7 @@ certificate raises RevokedCertificateError.
 """
 
 from ..corvane_signature.exceptions import RevokedCertificateError, ValidationError
-from .chain import describe
+from .naming import describe, name_text
 from .fetchers import FetchError
 from .ocsp_check import CLOCK_SKEW
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
@@ -32,7 +32,7 @@ def check_crl(crl, cert, issuer, source, now):
     tbs = crl["tbs_cert_list"]
     if not issued_by(crl, issuer):
         raise FetchError("CRL from %s is issued by %s, not by %s, the issuer of %s"
-                         % (source, tbs["issuer"].human_friendly, issuer.subject.human_friendly,
+                         % (source, name_text(tbs["issuer"]), name_text(issuer.subject),
                             describe(cert)))
     try:
         valid = verify_signature(issuer.public_key, tbs.dump(), crl["signature"].native,
@@ -41,7 +41,7 @@ def check_crl(crl, cert, issuer, source, now):
         raise ValidationError("CRL from %s cannot be checked: %s" % (source, exc))
     if not valid:
         raise ValidationError("CRL from %s is signed with the wrong key: it does not verify with the "
-                              "certificate of its issuer %s" % (source, issuer.subject.human_friendly))
+                              "certificate of its issuer %s" % (source, name_text(issuer.subject)))
     if crl.delta_crl_indicator_value is not None:
         raise FetchError("CRL from %s is a delta CRL, not a complete one" % source)
     entry = _revocation_entry(crl, cert.serial_number)

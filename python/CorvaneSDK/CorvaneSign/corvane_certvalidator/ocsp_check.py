@@ -18,8 +18,9 @@ import hashlib
 from asn1crypto import ocsp
 
 from ..corvane_signature.exceptions import RevokedCertificateError, ValidationError
-from .chain import describe, is_issued_by
+from .chain import is_issued_by
 from .fetchers import FetchError
+from .naming import describe, name_text
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
 
 __all__ = ["ocsp_request_for", "responds_for", "check_ocsp_response", "CLOCK_SKEW"]
@@ -95,7 +96,7 @@ def _response_signer(basic, issuer, cert, source, now):
             raise ValidationError(
                 "OCSP response from %s for %s is signed by %s, which its issuer %s did not certify "
                 "as an OCSP responder" % (source, describe(cert), describe(candidate),
-                                          issuer.subject.human_friendly))
+                                          name_text(issuer.subject)))
         if not candidate.not_valid_before - CLOCK_SKEW <= now <= candidate.not_valid_after + CLOCK_SKEW:
             raise ValidationError("OCSP response from %s for %s is signed by responder %s, "
                                   "whose certificate is not valid now" % (source, describe(cert),
@@ -103,7 +104,7 @@ def _response_signer(basic, issuer, cert, source, now):
         return candidate, candidate
     raise ValidationError("OCSP response from %s for %s is signed by a responder that is neither "
                           "its issuer %s nor certified by it" % (source, describe(cert),
-                                                                 issuer.subject.human_friendly))
+                                                                 name_text(issuer.subject)))
 
 
 def check_ocsp_response(response, cert, issuer, source, now):
@@ -129,7 +130,7 @@ def check_ocsp_response(response, cert, issuer, source, now):
     if not valid:
         raise ValidationError("OCSP response from %s for %s is signed with the wrong key: it does not "
                               "verify with the certificate of %s" % (source, describe(cert),
-                                                                      signer.subject.human_friendly))
+                                                                      name_text(signer.subject)))
     cert_status = single["cert_status"]
     if cert_status.name == "revoked":
         info = cert_status.chosen

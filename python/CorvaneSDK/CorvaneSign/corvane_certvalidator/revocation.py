@@ -8,7 +8,7 @@ lists why each one failed.
 from ..corvane_signature.exceptions import ValidationError
 from ..corvane_signature.net import display_url
 from . import crl_check, ocsp_check
-from .chain import describe
+from .naming import describe
 from .decoding import crl_from_bytes, ocsp_response_from_bytes
 from .fetchers import FetchError
 

@@ -2,6 +2,7 @@
 
 from asn1crypto import algos, cms, core
 
+from ...corvane_certvalidator.naming import describe
 from ..exceptions import SigningError
 
 __all__ = ["signature_algorithm_for", "signature_size_for", "build_signed_data"]
@@ -17,7 +18,7 @@ def signature_algorithm_for(cert, md_algorithm="sha256"):
     if key_algo == "ec":
         return algos.SignedDigestAlgorithm({"algorithm": "%s_ecdsa" % md_algorithm})
     raise SigningError("certificate %s has a %s key; only RSA and EC keys are supported"
-                       % (cert.subject.human_friendly, key_algo))
+                       % (describe(cert), key_algo))
 
 
 def signature_size_for(cert):
@@ -36,7 +37,7 @@ def build_signed_data(signing_cert, signature_value, signed_attrs, certificates,
                       md_algorithm="sha256", unsigned_attrs=None):
     """A ``cms.ContentInfo`` holding a detached SignedData with one SignerInfo.
 
-    ``certificates`` are added after the signer's certificate, each only once.
+    ``certificates`` join the signer's certificate, each only once (DER sorts the set).
     """
     embedded = []
     seen = set()

@@ -10,6 +10,7 @@ import hashlib
 from asn1crypto import cms, tsp
 
 from ...corvane_certvalidator.cms_certs import signer_certificate
+from ...corvane_certvalidator.naming import describe
 from ...corvane_certvalidator.signatures import UnsupportedSignatureAlgorithm, verify_signature
 
 from ..exceptions import TimestampError
@@ -82,7 +83,7 @@ def check_timestamp_token(token, message_digest, md_algorithm="sha256", nonce=No
     tsa_cert = signer_certificate(signed_data, signer_info)
     if tsa_cert is None:
         raise TimestampError("timestamp token does not carry the TSA certificate")
-    subject = tsa_cert.subject.human_friendly
+    subject = describe(tsa_cert)
     eku = tsa_cert.extended_key_usage_value
     if eku is None or "time_stamping" not in eku.native:
         raise TimestampError("TSA certificate %s is not certified for time stamping "

@@ -14,6 +14,7 @@ from ...exceptions import SigningError
 from ..attributes import DIGEST_ALGORITHM, pades_signed_attributes
 from ..cms_builder import build_signed_data, signature_algorithm_for, signature_size_for
 from ..token_check import signed_attrs_der
+from ....corvane_certvalidator.naming import describe
 from ....corvane_certvalidator.registry import as_certificate
 from ....corvane_certvalidator.signatures import UnsupportedSignatureAlgorithm, verify_signature
 
@@ -106,12 +107,11 @@ class ExternalSigner:
                                      algorithm, DIGEST_ALGORITHM)
         except UnsupportedSignatureAlgorithm as exc:
             raise SigningError("signature of %s cannot be checked: %s"
-                               % (cert.subject.human_friendly, exc)) from None
+                               % (describe(cert), exc)) from None
         if not valid:
             raise SigningError(
-                "the signature value does not verify with the certificate of %s (serial %d) over "
-                "the signed attributes: wrong key, other data signed, or a damaged value"
-                % (cert.subject.human_friendly, cert.serial_number))
+                "the signature value does not verify with the certificate of %s over the signed "
+                "attributes: wrong key, other data signed, or a damaged value" % describe(cert))
 
     async def async_sign_prescribed_attributes(self, md_algorithm, signed_attrs, timestamper=None):
         """The CMS ``ContentInfo`` around the external value, with a signature
