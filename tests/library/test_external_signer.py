@@ -6,14 +6,17 @@ import subprocess
 
 import pytest
 from asn1crypto import cms
+from requests.auth import HTTPBasicAuth
 
 from CorvaneSDK.CorvaneSign.corvane_certvalidator.registry import SimpleCertificateStore
 from CorvaneSDK.CorvaneSign.corvane_certvalidator.signatures import verify_signature
-from CorvaneSDK.CorvaneSign.corvane_signature.exceptions import SigningError
+from CorvaneSDK.CorvaneSign.corvane_signature.exceptions import SigningError, TimestampError
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.attributes import pades_signed_attributes
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.signers import ExternalSigner
+from CorvaneSDK.CorvaneSign.corvane_signature.sign.timestamps import HTTPTimeStamper
 
 from offline_pki import Pki, sign_bytes
+from sandbox_fixtures import clean_sandbox, sb  # noqa: F401 (fixtures)
 
 CONTENT = b"%PDF-1.7 the signed byte ranges of some document"
 
@@ -128,3 +131,45 @@ def test_verify_signature_rejects_a_key_of_the_wrong_type():
     assert verify_signature(ec_pki.signer.asn1.public_key, data, value, {"algorithm": "sha256_ecdsa"})
     assert not verify_signature(rsa_pki.signer.asn1.public_key, data, value, {"algorithm": "sha256_ecdsa"})
     assert not verify_signature(ec_pki.signer.asn1.public_key, data, value, {"algorithm": "sha256_rsa"})
+
+
+@pytest.mark.parametrize("key_type", ["rsa", "ecdsa"])
+def test_service_signature_with_timestamp_from_the_sandbox(sb, key_type, tmp_path):
+    digest = hashlib.sha256(CONTENT).digest()
+    signature, cert = sb.sign_digest(digest, pki=key_type)
+    signer = ExternalSigner(signing_cert=cert, signature_value=signature,
+                            cert_registry=SimpleCertificateStore(), embed_roots=True)
+    stamper = HTTPTimeStamper(sb.tsa_url, auth=HTTPBasicAuth(sb.tsa_username, sb.tsa_password))
+    attrs = asyncio.run(signer.signed_attrs(digest, "sha256", use_pades=True))
+    container = asyncio.run(signer.async_sign_prescribed_attributes("sha256", signed_attrs=attrs,
+                                                                    timestamper=stamper))
+    assert signer.timestamper is stamper
+    placeholder = ExternalSigner(signature_value=bytes(256), signing_cert=None, cert_registry=None)
+    assert placeholder.estimated_container_size() >= len(container.dump())
+    assert signer.estimated_container_size() >= len(container.dump())
+
+    (info,) = container["content"]["signer_infos"]
+    (attr,) = info["unsigned_attrs"]
+    assert attr["type"].native == "signature_time_stamp_token"
+    (tmp_path / "token.der").write_bytes(attr["values"][0].dump())
+    (tmp_path / "sig.der").write_bytes(container.dump())
+    checks = [
+        ["openssl", "ts", "-verify", "-digest", hashlib.sha256(signature).hexdigest(),
+         "-in", "token.der", "-token_in", "-CAfile", sb.ca_bundle_path],
+        ["openssl", "cms", "-cmsout", "-print", "-inform", "DER", "-in", "sig.der", "-noout"],
+    ]
+    for command in checks:
+        result = subprocess.run(command, cwd=tmp_path, capture_output=True, text=True)
+        assert result.returncode == 0, result.stdout + result.stderr
+
+
+def test_timestamp_failure_stops_the_container(sb):
+    digest = hashlib.sha256(CONTENT).digest()
+    signature, cert = sb.sign_digest(digest)
+    signer = ExternalSigner(signing_cert=cert, signature_value=signature, cert_registry=None)
+    attrs = asyncio.run(signer.signed_attrs(digest, "sha256"))
+    sb.faults.tsa_reject()
+    with pytest.raises(TimestampError, match="rejected"):
+        asyncio.run(signer.async_sign_prescribed_attributes(
+            "sha256", signed_attrs=attrs, timestamper=HTTPTimeStamper(sb.open_tsa_url)))
+    assert signer.timestamper is None

@@ -62,7 +62,7 @@ def test_revoked_certificate_is_an_error_naming_it(pki, ca_good, source):
         context = _context(pki, ca_good, ocsps=[ocsp_response(pki.signer, pki.ca, status="revoked")])
     else:
         context = _context(pki, ca_good, crls=[crl(pki.ca, revoked=[pki.signer])])
-    expected = r"Test Signer \(serial %d\) is revoked" % pki.signer.asn1.serial_number
+    expected = r"\"Test Signer\" \(serial 0x%X\) is revoked" % pki.signer.asn1.serial_number
     with pytest.raises(RevokedCertificateError, match=expected):
         context.collect(pki.signer.asn1)
 
