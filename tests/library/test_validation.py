@@ -6,6 +6,7 @@ import hashlib
 import subprocess
 
 import pytest
+from asn1crypto import cms, pem
 
 from CorvaneSDK.CorvaneSign.corvane_certvalidator import ValidationContext
 from CorvaneSDK.CorvaneSign.corvane_signature.exceptions import RevokedCertificateError, ValidationError
@@ -46,6 +47,20 @@ def test_chain_completed_through_aia_with_ocsp_that_openssl_accepts(sb, pki, tmp
         result = subprocess.run(["openssl", "ocsp", "-respin", "r.der", "-CAfile", "bundle.pem",
                                  "-verify_other", "bundle.pem", "-resp_text"], cwd=tmp_path, capture_output=True, text=True)
         assert "Response verify OK" in result.stderr + result.stdout, result.stderr
+
+
+@pytest.mark.parametrize("encoding", ["pem", "pkcs7"])
+def test_aia_certificates_may_come_as_pem_or_pkcs7(sb, encoding):
+    ca = sb.pki.signer_ca
+    if encoding == "pem":
+        body = pem.armor("CERTIFICATE", ca.dump())
+    else:
+        body = cms.ContentInfo({"content_type": "signed_data", "content": {
+            "version": "v1", "digest_algorithms": [], "encap_content_info": {"content_type": "data"},
+            "certificates": [ca], "signer_infos": []}}).dump()
+    sb.faults.respond("/aia/signer-ca.cer", 200, body=body, content_type="application/octet-stream")
+    certs, _, _ = ValidationContext(allow_fetching=True).collect(_signer_cert(sb))
+    assert _ders(certs[1:3]) == _ders([ca, sb.pki.root])
 
 
 def test_revoked_signer_is_an_error_naming_it(sb):

@@ -12,9 +12,9 @@ def _unarmor_all(data):
     return [data]
 
 
-def _parsed(spec, der):
+def _parsed(asn1_type, der):
     try:
-        value = spec.load(der)
+        value = asn1_type.load(der)
         value.native  # parse everything now: a damaged structure fails here, not later
     except TypeError as exc:
         raise ValueError(str(exc)) from None
