@@ -41,6 +41,9 @@ def http_request(method, url, error_class, what, timeout, data=None, headers=Non
                                     timeout=timeout, allow_redirects=True)
     except requests.exceptions.Timeout:
         raise error_class("%s did not answer within %g seconds" % (where, timeout)) from None
+    except (requests.exceptions.MissingSchema, requests.exceptions.InvalidSchema,
+            requests.exceptions.InvalidURL):
+        raise error_class("%s: not a valid http(s) URL" % where) from None
     except requests.exceptions.ConnectionError:
         raise error_class("%s is unreachable (connection failed)" % where) from None
     except requests.exceptions.RequestException as exc:
