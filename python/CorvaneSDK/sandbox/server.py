@@ -1,0 +1,169 @@
+"""HTTP plumbing: a threaded server on 127.0.0.1 that hands every request to an app.
+
+The app is any object with ``handle(request) -> Response or DROP`` and
+``log(line)``.  Each connection carries one request (HTTP/1.0), so no thread
+waits on an idle keep-alive connection; on stop, open connections are shut
+down and every handler thread is joined.
+"""
+
+import collections
+import json
+import socket
+import threading
+import traceback
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import urlsplit
+
+from requests.structures import CaseInsensitiveDict
+
+__all__ = ["DROP", "MAX_BODY_SIZE", "RecordedRequest", "Response", "SandboxHTTPServer"]
+
+MAX_BODY_SIZE = 1 << 20
+# Longest path shown in the request log (OCSP GET paths carry a whole request).
+_LOGGED_PATH_LENGTH = 96
+
+RecordedRequest = collections.namedtuple("RecordedRequest", "method path headers body")
+RecordedRequest.__doc__ = """One request as the sandbox received it: method, path (without
+query), headers (case-insensitive mapping) and body bytes."""
+
+# Returned by an app to close the connection without any response.
+DROP = object()
+
+
+class Response:
+    """Status, body bytes, content type and extra headers of one answer."""
+
+    def __init__(self, status, body=b"", content_type="text/plain; charset=utf-8", headers=None):
+        self.status = status
+        self.body = body
+        self.content_type = content_type
+        self.headers = headers or {}
+
+    @classmethod
+    def text(cls, status, message, headers=None):
+        return cls(status, message.encode("utf-8"), headers=headers)
+
+    @classmethod
+    def json(cls, value, status=200):
+        return cls(status, json.dumps(value).encode("utf-8"), "application/json")
+
+
+class _Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"
+    server_version = "CorvaneSandbox/1.0"
+    # A client that connects and never sends its request must not hold a thread forever.
+    timeout = 30
+
+    def do_GET(self):
+        self._serve()
+
+    do_POST = do_PUT = do_DELETE = do_PATCH = do_HEAD = do_GET
+
+    def _serve(self):
+        app = self.server.app
+        length_header = self.headers.get("Content-Length")
+        try:
+            length = int(length_header) if length_header is not None else 0
+        except ValueError:
+            length = -1
+        if length < 0:
+            self._answer(Response.text(400, "invalid Content-Length"))
+            return
+        if length > MAX_BODY_SIZE:
+            self._answer(Response.text(413, "request body larger than %d bytes" % MAX_BODY_SIZE))
+            return
+        body = self.rfile.read(length) if length else b""
+        request = RecordedRequest(self.command, urlsplit(self.path).path or "/",
+                                  CaseInsensitiveDict(self.headers.items()), body)
+        try:
+            response = app.handle(request)
+        except Exception:
+            # The traceback names code, not request data, so no secret reaches the log.
+            app.log("internal error on %s %s\n%s" % (self.command, request.path,
+                                                     traceback.format_exc()))
+            response = Response.text(500, "internal sandbox error")
+        if response is DROP:
+            self.close_connection = True
+            self._log(request.path, "dropped")
+            try:
+                self.connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            return
+        self._answer(response, request.path)
+
+    def _answer(self, response, path=None):
+        self.close_connection = True
+        # Logged before answering, so the line belongs to the client's request in time.
+        self._log(path if path is not None else urlsplit(self.path).path,
+                  "%d %d" % (response.status, len(response.body)))
+        try:
+            self.send_response(response.status)
+            self.send_header("Content-Type", response.content_type)
+            self.send_header("Content-Length", str(len(response.body)))
+            for name, value in response.headers.items():
+                self.send_header(name, value)
+            self.end_headers()
+            if self.command != "HEAD":
+                self.wfile.write(response.body)
+        except OSError:
+            # The client went away; nothing to answer.
+            pass
+
+    def _log(self, path, outcome):
+        if len(path) > _LOGGED_PATH_LENGTH:
+            path = path[:_LOGGED_PATH_LENGTH] + "..."
+        # Method and path only: headers (tokens, Basic credentials) and bodies never go out.
+        self.server.app.log("%s %s %s" % (self.command, path, outcome))
+
+    def log_message(self, format, *args):
+        # The base class would print the raw request line; requests are logged in _log.
+        pass
+
+
+class SandboxHTTPServer(ThreadingHTTPServer):
+    """ThreadingHTTPServer on 127.0.0.1 whose stop leaves no thread or socket behind."""
+
+    daemon_threads = False
+    block_on_close = True
+    allow_reuse_address = True
+
+    def __init__(self, port, app=None):
+        super().__init__(("127.0.0.1", port), _Handler)
+        self.app = app
+        self._connections = set()
+        self._connections_lock = threading.Lock()
+        self._thread = None
+
+    @property
+    def port(self):
+        return self.server_address[1]
+
+    def process_request_thread(self, request, client_address):
+        with self._connections_lock:
+            self._connections.add(request)
+        try:
+            super().process_request_thread(request, client_address)
+        finally:
+            with self._connections_lock:
+                self._connections.discard(request)
+
+    def start(self, name):
+        self._thread = threading.Thread(target=self.serve_forever, kwargs={"poll_interval": 0.05},
+                                        name=name, daemon=True)
+        self._thread.start()
+
+    def stop(self):
+        """Stop accepting, cut open connections, join every thread, close the socket."""
+        if self._thread is not None:
+            self.shutdown()
+            self._thread.join()
+            self._thread = None
+        with self._connections_lock:
+            connections = list(self._connections)
+        for connection in connections:
+            try:
+                connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+        self.server_close()
