@@ -16,7 +16,6 @@ from CorvaneSDK.CorvaneSign.corvane_signature.sign.signers import ExternalSigner
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.timestamps import HTTPTimeStamper
 
 from offline_pki import Pki, sign_bytes
-from sandbox_fixtures import clean_sandbox, sb  # noqa: F401 (fixtures)
 
 CONTENT = b"%PDF-1.7 the signed byte ranges of some document"
 
@@ -134,12 +133,12 @@ def test_verify_signature_rejects_a_key_of_the_wrong_type():
 
 
 @pytest.mark.parametrize("key_type", ["rsa", "ecdsa"])
-def test_service_signature_with_timestamp_from_the_sandbox(sb, key_type, tmp_path):
+def test_service_signature_with_timestamp_from_the_sandbox(sandbox, key_type, tmp_path):
     digest = hashlib.sha256(CONTENT).digest()
-    signature, cert = sb.sign_digest(digest, pki=key_type)
+    signature, cert = sandbox.sign_digest(digest, pki=key_type)
     signer = ExternalSigner(signing_cert=cert, signature_value=signature,
                             cert_registry=SimpleCertificateStore(), embed_roots=True)
-    stamper = HTTPTimeStamper(sb.tsa_url, auth=HTTPBasicAuth(sb.tsa_username, sb.tsa_password))
+    stamper = HTTPTimeStamper(sandbox.tsa_url, auth=HTTPBasicAuth(sandbox.tsa_username, sandbox.tsa_password))
     attrs = asyncio.run(signer.signed_attrs(digest, "sha256", use_pades=True))
     container = asyncio.run(signer.async_sign_prescribed_attributes("sha256", signed_attrs=attrs,
                                                                     timestamper=stamper))
@@ -155,7 +154,7 @@ def test_service_signature_with_timestamp_from_the_sandbox(sb, key_type, tmp_pat
     (tmp_path / "sig.der").write_bytes(container.dump())
     checks = [
         ["openssl", "ts", "-verify", "-digest", hashlib.sha256(signature).hexdigest(),
-         "-in", "token.der", "-token_in", "-CAfile", sb.ca_bundle_path],
+         "-in", "token.der", "-token_in", "-CAfile", sandbox.ca_bundle_path],
         ["openssl", "cms", "-cmsout", "-print", "-inform", "DER", "-in", "sig.der", "-noout"],
     ]
     for command in checks:
@@ -163,13 +162,13 @@ def test_service_signature_with_timestamp_from_the_sandbox(sb, key_type, tmp_pat
         assert result.returncode == 0, result.stdout + result.stderr
 
 
-def test_timestamp_failure_stops_the_container(sb):
+def test_timestamp_failure_stops_the_container(sandbox):
     digest = hashlib.sha256(CONTENT).digest()
-    signature, cert = sb.sign_digest(digest)
+    signature, cert = sandbox.sign_digest(digest)
     signer = ExternalSigner(signing_cert=cert, signature_value=signature, cert_registry=None)
     attrs = asyncio.run(signer.signed_attrs(digest, "sha256"))
-    sb.faults.tsa_reject()
+    sandbox.faults.tsa_reject()
     with pytest.raises(TimestampError, match="rejected"):
         asyncio.run(signer.async_sign_prescribed_attributes(
-            "sha256", signed_attrs=attrs, timestamper=HTTPTimeStamper(sb.open_tsa_url)))
+            "sha256", signed_attrs=attrs, timestamper=HTTPTimeStamper(sandbox.open_tsa_url)))
     assert signer.timestamper is None

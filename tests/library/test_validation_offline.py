@@ -92,7 +92,8 @@ def test_delegated_responder_must_be_certified_by_the_issuer(pki, ca_good, certi
 
 
 def test_without_any_revocation_source_the_error_says_why(pki, ca_good):
-    with pytest.raises(ValidationError, match="no revocation information.*Test Signer.*fetching is not allowed"):
+    with pytest.raises(ValidationError,
+                       match="no revocation information.*Test Signer.*fetching is not allowed"):
         _context(pki, ca_good).collect(pki.signer.asn1)
 
 
@@ -104,7 +105,8 @@ def test_stale_ocsp_without_crl_is_reported(pki, ca_good):
 
 def test_chain_problems(pki, ca_good):
     signer_good = ocsp_response(pki.signer, pki.ca)
-    with pytest.raises(ValidationError, match="does not reach a root.*Test Signer CA.*fetching is not allowed"):
+    with pytest.raises(ValidationError,
+                       match="does not reach a root.*Test Signer CA.*fetching is not allowed"):
         ValidationContext(other_certs=[pki.root.asn1], ocsps=[signer_good]).collect(pki.signer.asn1)
     other_root = issue("Other Root", new_key("ec"), ca=True)
     with pytest.raises(ValidationError, match="Test Root.*not a trusted root"):
