@@ -78,7 +78,7 @@ class ChainBuilder:
                     found.append(candidate)
         return found
 
-    def _fetched_issuers(self, cert, chain, problems):
+    def _fetched_issuers(self, cert, problems):
         urls = ca_issuer_urls(cert)
         if not urls:
             problems.append("%s names no caIssuers URL" % describe(cert))
@@ -133,7 +133,7 @@ class ChainBuilder:
                 break
             fetched = True
             known = candidates
-            candidates = [c for c in self._fetched_issuers(current, chain, problems)
+            candidates = [c for c in self._fetched_issuers(current, problems)
                           if not any(_same(c, k) for k in known)]
         if self.fetcher is None and not candidates:
             problems.append("issuer %s of %s is not among the known certificates and fetching "
