@@ -1,8 +1,124 @@
 """Certificate path building and revocation data for long-term validation."""
 
-__all__ = ["ValidationContext"]
+import datetime
+
+from ..corvane_signature.exceptions import ValidationError
+from ..corvane_signature.net import DEFAULT_TIMEOUT
+from .chain import ChainBuilder
+from .cms_certs import certificates_in, signature_timestamp_tokens, signer_certificate
+from .decoding import as_crl, as_ocsp_response
+from .fetchers import Fetcher
+from .registry import SimpleCertificateStore, as_certificate
+from .revocation import RevocationChecker
+
+__all__ = ["ValidationContext", "certificates_in", "signer_certificate"]
+
+
+def _utc_now():
+    return datetime.datetime.now(datetime.timezone.utc)
+
+
+class _Collection:
+    """Certificates, OCSP responses and CRLs in first-seen order, each once."""
+
+    def __init__(self):
+        self.certs, self.ocsps, self.crls = [], [], []
+        self._seen = set()
+
+    def _add(self, target, item):
+        der = item.dump()
+        if der not in self._seen:
+            self._seen.add(der)
+            target.append(item)
+
+    def add_cert(self, cert):
+        self._add(self.certs, cert)
+
+    def add_evidence(self, evidence):
+        if evidence.ocsp_response is not None:
+            self._add(self.ocsps, evidence.ocsp_response)
+        if evidence.crl is not None:
+            self._add(self.crls, evidence.crl)
+        if evidence.responder_cert is not None:
+            self.add_cert(evidence.responder_cert)
+
+    def merge(self, other):
+        for cert in other.certs:
+            self.add_cert(cert)
+        for response in other.ocsps:
+            self._add(self.ocsps, response)
+        for crl in other.crls:
+            self._add(self.crls, crl)
+
+    def result(self):
+        return list(self.certs), list(self.ocsps), list(self.crls)
 
 
 class ValidationContext:
-    def __init__(self, *args, **kwargs):
-        raise NotImplementedError("ValidationContext is not built yet")
+    """Collects a certificate's chain and the revocation data that proves it unrevoked.
+
+    ``trust_roots`` and ``other_certs`` are certificates known up front; when
+    roots are given, every chain must end at one of them, otherwise chains are
+    collected without deciding trust.  ``ocsps`` and ``crls`` are revocation
+    data known up front.  With ``allow_fetching`` the context also fetches
+    issuers (AIA caIssuers), OCSP responses and CRLs over HTTP, each request at
+    most once, with ``timeout`` seconds per connection and read.
+    """
+
+    def __init__(self, trust_roots=None, other_certs=None, allow_fetching=False,
+                 timeout=DEFAULT_TIMEOUT, ocsps=None, crls=None):
+        self.allow_fetching = bool(allow_fetching)
+        self.timeout = timeout
+        self.trust_roots = SimpleCertificateStore()
+        self.trust_roots.register_multiple(trust_roots or [])
+        self.certificate_registry = SimpleCertificateStore()
+        self.certificate_registry.register_multiple(other_certs or [])
+        self.ocsps = [as_ocsp_response(value) for value in ocsps or []]
+        self.crls = [as_crl(value) for value in crls or []]
+        self.fetcher = Fetcher(timeout) if self.allow_fetching else None
+        self._chains = ChainBuilder(self.certificate_registry, self.trust_roots, self.fetcher)
+        self._revocation = RevocationChecker(self.ocsps, self.crls, self.fetcher, _utc_now)
+
+    def _collect(self, certificate, intermediates):
+        certificate = as_certificate(certificate)
+        self.certificate_registry.register_multiple(intermediates or [])
+        chain = self._chains.build(certificate)
+        found = _Collection()
+        for cert in chain:
+            found.add_cert(cert)
+        for cert, issuer in zip(chain, chain[1:]):
+            found.add_evidence(self._revocation.evidence_for(cert, issuer))
+        return found
+
+    def collect(self, certificate, intermediates=None):
+        """``(certs, ocsps, crls)`` for ``certificate``: its chain (the certificate first,
+        then up to the root, plus any delegated OCSP responder), and one OCSP response or
+        CRL for every certificate of the chain but the root.
+
+        ``intermediates`` are further certificates that may help build the chain.
+        Raises RevokedCertificateError or ValidationError.
+        """
+        return self._collect(certificate, intermediates).result()
+
+    async def async_collect(self, certificate, intermediates=None):
+        """Coroutine form of :meth:`collect`; network requests block the calling thread."""
+        return self.collect(certificate, intermediates)
+
+    def collect_for_cms(self, content_info):
+        """Everything :meth:`collect` gives, merged, for the signer of a CMS ``ContentInfo``
+        (a signature container or a timestamp token) and for the TSA of every signature
+        timestamp it carries."""
+        found = _Collection()
+        pending = [content_info]
+        while pending:
+            current = pending.pop(0)
+            signer = signer_certificate(current)
+            if signer is None:
+                raise ValidationError("the CMS signature does not carry its signer's certificate")
+            found.merge(self._collect(signer, certificates_in(current)))
+            pending.extend(signature_timestamp_tokens(current))
+        return found.result()
+
+    async def async_collect_for_cms(self, content_info):
+        """Coroutine form of :meth:`collect_for_cms`."""
+        return self.collect_for_cms(content_info)

@@ -1,0 +1,155 @@
+"""Building a certificate's chain up to a self-signed root.
+
+Issuers are looked up among the known certificates first; when none fits
+and fetching is allowed, the AIA caIssuers URLs of the certificate are
+fetched.  A candidate is the issuer only if its subject is the certificate's
+issuer name (and key identifiers agree) and it verifies the certificate's
+signature.
+"""
+
+from ..corvane_signature.exceptions import ValidationError
+from ..corvane_signature.net import display_url
+from .decoding import certificates_from_bytes
+from .fetchers import FetchError
+from .naming import describe, name_text
+from .signatures import UnsupportedSignatureAlgorithm, verify_signature
+
+__all__ = ["describe", "ca_issuer_urls", "is_issued_by", "is_self_signed", "ChainBuilder"]
+
+MAX_CHAIN_LENGTH = 12
+
+
+def ca_issuer_urls(cert):
+    """HTTP(S) URLs of the certificate's AIA caIssuers entries."""
+    aia = cert.authority_information_access_value
+    if not aia:
+        return []
+    urls = []
+    for entry in aia:
+        location = entry["access_location"]
+        if entry["access_method"].native == "ca_issuers" and location.name == "uniform_resource_identifier":
+            url = location.native
+            if url.lower().startswith(("http://", "https://")):
+                urls.append(url)
+    return urls
+
+
+def is_issued_by(cert, candidate):
+    """True when ``candidate`` names and signs ``cert`` as its issuer."""
+    if cert.issuer != candidate.subject:
+        return False
+    aki, ski = cert.authority_key_identifier, candidate.key_identifier
+    if aki is not None and ski is not None and aki != ski:
+        return False
+    try:
+        return verify_signature(candidate.public_key, cert["tbs_certificate"].dump(),
+                                cert["signature_value"].native, cert["signature_algorithm"])
+    except UnsupportedSignatureAlgorithm:
+        return False
+
+
+def is_self_signed(cert):
+    return cert.self_signed == "maybe" and is_issued_by(cert, cert)
+
+
+def _same(a, b):
+    return a.dump() == b.dump()
+
+
+class ChainBuilder:
+    """Chains from a pool of known certificates, completed through AIA when a fetcher is given.
+
+    Candidates are tried depth first, known ones before fetched ones, so a
+    misleading candidate (another certificate with the issuer's name and key
+    that leads nowhere) does not hide a path that works.  Certificates
+    fetched through AIA join ``pool`` for later chains.
+    """
+
+    def __init__(self, pool, trust_roots, fetcher=None):
+        self.pool = pool
+        self.trust_roots = trust_roots
+        self.fetcher = fetcher
+
+    def _known_issuers(self, cert):
+        found = []
+        for store in (self.trust_roots, self.pool):
+            for candidate in store.retrieve_by_name(cert.issuer):
+                if is_issued_by(cert, candidate) and not any(_same(candidate, f) for f in found):
+                    found.append(candidate)
+        return found
+
+    def _fetched_issuers(self, cert, problems):
+        urls = ca_issuer_urls(cert)
+        if not urls:
+            problems.append("%s names no caIssuers URL" % describe(cert))
+        found = []
+        for url in urls:
+            try:
+                certs = certificates_from_bytes(self.fetcher.get(url, "CA certificate source"))
+            except FetchError as exc:
+                problems.append(str(exc))
+                continue
+            except ValueError as exc:
+                problems.append("CA certificate source %s sent no certificate (%s)"
+                                % (display_url(url), exc))
+                continue
+            self.pool.register_multiple(certs)
+            issuers = [candidate for candidate in certs if is_issued_by(cert, candidate)]
+            if not issuers:
+                problems.append("caIssuers %s of %s gave no certificate that issued it"
+                                % (display_url(url), describe(cert)))
+            found.extend(issuers)
+        return found
+
+    def _extend(self, chain, tried, problems):
+        """A complete chain starting with ``chain``, or None (reasons go to ``problems``)."""
+        current = chain[-1]
+        if len(self.trust_roots) and current in self.trust_roots:
+            return chain
+        if is_self_signed(current):
+            if len(self.trust_roots):
+                problems.append("it ends at root %s, which is not a trusted root" % describe(current))
+                return None
+            return chain
+        if len(chain) >= MAX_CHAIN_LENGTH:
+            problems.append("no root within %d certificates" % MAX_CHAIN_LENGTH)
+            return None
+        candidates = self._known_issuers(current)
+        fetched = False
+        while True:
+            for candidate in candidates:
+                if any(_same(candidate, link) for link in chain):
+                    problems.append("loop: %s is issued by %s, which is already in the chain"
+                                    % (describe(current), describe(candidate)))
+                    continue
+                key = (current.dump(), candidate.dump())
+                if key in tried:
+                    continue
+                tried.add(key)
+                result = self._extend(chain + [candidate], tried, problems)
+                if result is not None:
+                    return result
+            if fetched or self.fetcher is None:
+                break
+            fetched = True
+            known = candidates
+            candidates = [c for c in self._fetched_issuers(current, problems)
+                          if not any(_same(c, k) for k in known)]
+        if self.fetcher is None and not candidates:
+            problems.append("issuer %s of %s is not among the known certificates and fetching "
+                            "is not allowed" % (name_text(current.issuer), describe(current)))
+        return None
+
+    def build(self, cert):
+        """The chain of ``cert``: the certificate first, the root last."""
+        problems = []
+        chain = self._extend([cert], set(), problems)
+        if chain is None:
+            unique = []
+            for problem in problems:
+                if problem not in unique:
+                    unique.append(problem)
+            raise ValidationError("the chain of %s does not reach a %sroot: %s"
+                                  % (describe(cert), "trusted " if len(self.trust_roots) else "",
+                                     "; ".join(unique)))
+        return chain

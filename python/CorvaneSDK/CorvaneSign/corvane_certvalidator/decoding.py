@@ -1,0 +1,73 @@
+"""Reading certificates, CRLs and OCSP responses from the bytes servers send."""
+
+from asn1crypto import cms, crl, ocsp, pem, x509
+
+__all__ = ["certificates_from_bytes", "crl_from_bytes", "ocsp_response_from_bytes",
+           "as_ocsp_response", "as_crl"]
+
+
+def _unarmor_all(data):
+    if pem.detect(data):
+        return [der for _, _, der in pem.unarmor(data, multiple=True)]
+    return [data]
+
+
+def _parsed(asn1_type, der):
+    try:
+        value = asn1_type.load(der)
+        value.native  # parse everything now: a damaged structure fails here, not later
+    except TypeError as exc:
+        raise ValueError(str(exc)) from None
+    return value
+
+
+def certificates_from_bytes(data):
+    """Certificates in ``data``: DER or PEM certificates, or a PKCS#7 certs-only bundle.
+
+    Raises ValueError when nothing in ``data`` is a certificate.
+    """
+    certs = []
+    for der in _unarmor_all(bytes(data)):
+        try:
+            certs.append(_parsed(x509.Certificate, der))
+            continue
+        except ValueError:
+            pass
+        try:
+            content_info = _parsed(cms.ContentInfo, der)
+        except ValueError:
+            raise ValueError("neither a certificate nor a PKCS#7 bundle") from None
+        if content_info["content_type"].native != "signed_data":
+            raise ValueError("PKCS#7 content is %s, not a certificate bundle"
+                             % content_info["content_type"].native)
+        for choice in content_info["content"]["certificates"] or []:
+            if choice.name == "certificate":
+                certs.append(choice.chosen)
+    if not certs:
+        raise ValueError("no certificate found")
+    return certs
+
+
+def crl_from_bytes(data):
+    """The CRL in ``data`` (DER or PEM); ValueError if it is none."""
+    ders = _unarmor_all(bytes(data))
+    try:
+        return _parsed(crl.CertificateList, ders[0])
+    except ValueError:
+        raise ValueError("not a CRL") from None
+
+
+def ocsp_response_from_bytes(data):
+    """The OCSP response in ``data`` (DER); ValueError if it is none."""
+    try:
+        return _parsed(ocsp.OCSPResponse, bytes(data))
+    except ValueError:
+        raise ValueError("not an OCSP response") from None
+
+
+def as_ocsp_response(value):
+    return value if isinstance(value, ocsp.OCSPResponse) else ocsp_response_from_bytes(value)
+
+
+def as_crl(value):
+    return value if isinstance(value, crl.CertificateList) else crl_from_bytes(value)

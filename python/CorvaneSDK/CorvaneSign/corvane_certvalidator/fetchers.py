@@ -1,0 +1,52 @@
+"""Fetching validation material over HTTP, each request once per context."""
+
+from ..corvane_signature.exceptions import ValidationError
+from ..corvane_signature.net import DEFAULT_TIMEOUT, display_url, http_request
+
+__all__ = ["FetchError", "Fetcher"]
+
+_MAX_RESPONSE_SIZE = 16 * 1024 * 1024
+
+
+class FetchError(ValidationError):
+    """A source of validation data could not be reached or gave no usable answer."""
+
+
+class Fetcher:
+    """Cached HTTP access for one validation context.
+
+    Every distinct request (method, URL and body) goes out at most once; its
+    answer, or its failure, is remembered and given again on later calls, so
+    a dead server costs one time-out per context and not one per certificate.
+    """
+
+    def __init__(self, timeout=DEFAULT_TIMEOUT):
+        self.timeout = timeout
+        self._cache = {}
+
+    def _fetch(self, method, url, what, body=None, content_type=None):
+        key = (method, url, body)
+        if key not in self._cache:
+            headers = {"Content-Type": content_type} if content_type else None
+            try:
+                response = http_request(method, url, FetchError, what, self.timeout,
+                                        data=body, headers=headers)
+                content = response.content
+                if len(content) > _MAX_RESPONSE_SIZE:
+                    raise FetchError("%s %s sent %d bytes, more than the %d accepted"
+                                     % (what, display_url(url), len(content), _MAX_RESPONSE_SIZE))
+                self._cache[key] = content
+            except FetchError as exc:
+                self._cache[key] = exc
+        result = self._cache[key]
+        if isinstance(result, FetchError):
+            raise FetchError(str(result))
+        return result
+
+    def get(self, url, what):
+        """The body of ``GET url``; ``what`` names the server in error messages."""
+        return self._fetch("GET", url, what)
+
+    def post(self, url, body, content_type, what):
+        """The body of ``POST url`` with ``body``."""
+        return self._fetch("POST", url, what, bytes(body), content_type)

@@ -1,0 +1,151 @@
+"""OCSP requests and the checks an OCSP response must pass.
+
+A response is usable for a certificate when the responder answered
+"successful", it carries a single response whose CertID is the certificate's,
+it is signed by the issuer (or by a responder the issuer certified with
+id-kp-OCSPSigning), and its thisUpdate/nextUpdate window covers now.
+
+Problems that only make the source unusable (an error status, another
+certificate's answer, "unknown", a stale answer) raise FetchError so the
+caller can try the CRL; a signature that does not verify is never a
+fallback case and raises ValidationError; a revoked status raises
+RevokedCertificateError.
+"""
+
+import datetime
+import hashlib
+
+from asn1crypto import ocsp
+
+from ..corvane_signature.exceptions import RevokedCertificateError, ValidationError
+from .chain import is_issued_by
+from .fetchers import FetchError
+from .naming import describe, name_text
+from .signatures import UnsupportedSignatureAlgorithm, verify_signature
+
+__all__ = ["ocsp_request_for", "responds_for", "check_ocsp_response", "CLOCK_SKEW"]
+
+CLOCK_SKEW = datetime.timedelta(minutes=5)
+
+
+def _key_bits(cert):
+    return cert.public_key["public_key"].contents[1:]  # BIT STRING value without the unused-bits byte
+
+
+def _cert_id_matches(cert_id, cert, issuer):
+    algo = cert_id["hash_algorithm"]["algorithm"].native
+    try:
+        name_hash = hashlib.new(algo, issuer.subject.dump()).digest()
+        key_hash = hashlib.new(algo, _key_bits(issuer)).digest()
+    except ValueError:
+        return False
+    return (cert_id["serial_number"].native == cert.serial_number
+            and cert_id["issuer_name_hash"].native == name_hash
+            and cert_id["issuer_key_hash"].native == key_hash)
+
+
+def ocsp_request_for(cert, issuer):
+    """An OCSPRequest (SHA-1 CertID, the identifier every responder knows) for ``cert``."""
+    return ocsp.OCSPRequest({
+        "tbs_request": {
+            "request_list": [{
+                "req_cert": {
+                    "hash_algorithm": {"algorithm": "sha1"},
+                    "issuer_name_hash": hashlib.sha1(issuer.subject.dump()).digest(),
+                    "issuer_key_hash": hashlib.sha1(_key_bits(issuer)).digest(),
+                    "serial_number": cert.serial_number,
+                },
+            }],
+        },
+    })
+
+
+def _single_response(response, cert, issuer):
+    basic = response.basic_ocsp_response
+    for single in basic["tbs_response_data"]["responses"]:
+        if _cert_id_matches(single["cert_id"], cert, issuer):
+            return single
+    return None
+
+
+def responds_for(response, cert, issuer):
+    """True when ``response`` is a successful basic response that speaks about ``cert``."""
+    try:
+        return (response["response_status"].native == "successful"
+                and _single_response(response, cert, issuer) is not None)
+    except (ValueError, TypeError, KeyError, AttributeError):
+        return False
+
+
+def _responder_matches(responder_id, cert):
+    if responder_id.name == "by_name":
+        return responder_id.chosen == cert.subject
+    return responder_id.chosen.native == hashlib.sha1(_key_bits(cert)).digest()
+
+
+def _response_signer(basic, issuer, cert, source, now):
+    """The certificate whose key must have signed ``basic``: the issuer or its delegated responder."""
+    responder_id = basic["tbs_response_data"]["responder_id"]
+    if _responder_matches(responder_id, issuer):
+        return issuer, None
+    for candidate in basic["certs"] or []:
+        if not _responder_matches(responder_id, candidate):
+            continue
+        eku = candidate.extended_key_usage_value
+        if not is_issued_by(candidate, issuer) or eku is None or "ocsp_signing" not in eku.native:
+            raise ValidationError(
+                "OCSP response from %s for %s is signed by %s, which its issuer %s did not certify "
+                "as an OCSP responder" % (source, describe(cert), describe(candidate),
+                                          name_text(issuer.subject)))
+        if not candidate.not_valid_before - CLOCK_SKEW <= now <= candidate.not_valid_after + CLOCK_SKEW:
+            raise ValidationError("OCSP response from %s for %s is signed by responder %s, "
+                                  "whose certificate is not valid now" % (source, describe(cert),
+                                                                          describe(candidate)))
+        return candidate, candidate
+    raise ValidationError("OCSP response from %s for %s is signed by a responder that is neither "
+                          "its issuer %s nor certified by it" % (source, describe(cert),
+                                                                 name_text(issuer.subject)))
+
+
+def check_ocsp_response(response, cert, issuer, source, now):
+    """Check ``response`` for ``cert``; returns the delegated responder certificate or None."""
+    status = response["response_status"].native
+    if status != "successful":
+        raise FetchError("OCSP responder %s answered %s" % (source, status))
+    try:
+        basic = response.basic_ocsp_response
+    except (ValueError, KeyError, AttributeError):
+        raise FetchError("OCSP responder %s sent no basic OCSP response" % source)
+    single = _single_response(response, cert, issuer)
+    if single is None:
+        raise FetchError("OCSP responder %s answered for another certificate than %s"
+                         % (source, describe(cert)))
+    signer, delegated = _response_signer(basic, issuer, cert, source, now)
+    try:
+        valid = verify_signature(signer.public_key, basic["tbs_response_data"].dump(),
+                                 basic["signature"].native, basic["signature_algorithm"])
+    except UnsupportedSignatureAlgorithm as exc:
+        raise ValidationError("OCSP response from %s for %s cannot be checked: %s"
+                              % (source, describe(cert), exc))
+    if not valid:
+        raise ValidationError("OCSP response from %s for %s is signed with the wrong key: it does not "
+                              "verify with the certificate of %s" % (source, describe(cert),
+                                                                      name_text(signer.subject)))
+    cert_status = single["cert_status"]
+    if cert_status.name == "revoked":
+        info = cert_status.chosen
+        reason = info["revocation_reason"].native if info["revocation_reason"] else "unspecified"
+        raise RevokedCertificateError(
+            "certificate %s is revoked since %s (reason: %s), says OCSP responder %s"
+            % (describe(cert), info["revocation_time"].native.isoformat(), reason, source))
+    if cert_status.name != "good":
+        raise FetchError("OCSP responder %s does not know the status of %s" % (source, describe(cert)))
+    this_update = single["this_update"].native
+    next_update = single["next_update"].native
+    if this_update > now + CLOCK_SKEW:
+        raise FetchError("OCSP response from %s for %s is dated in the future (%s)"
+                         % (source, describe(cert), this_update.isoformat()))
+    if next_update is not None and next_update < now - CLOCK_SKEW:
+        raise FetchError("OCSP response from %s for %s is stale (next update was due %s)"
+                         % (source, describe(cert), next_update.isoformat()))
+    return delegated

@@ -1,0 +1,56 @@
+"""HTTP for the library's servers (timestamp, OCSP, CRL, CA certificates).
+
+One place that turns every transport problem into a library error whose text
+says which server failed and how, and never shows credentials: user info,
+query and fragment are cut from URLs before they go into a message, and the
+text of requests' own exceptions (which may echo the URL) is not used.
+"""
+
+from urllib.parse import urlsplit, urlunsplit
+
+import requests
+
+__all__ = ["DEFAULT_TIMEOUT", "display_url", "http_request"]
+
+DEFAULT_TIMEOUT = 20.0  # seconds, for connecting and for each read
+
+
+def display_url(url):
+    """``url`` without user info, query or fragment: safe to show in a message."""
+    try:
+        parts = urlsplit(str(url))
+        host = parts.hostname or ""
+        if ":" in host:
+            host = "[%s]" % host
+        if parts.port is not None:
+            host = "%s:%d" % (host, parts.port)
+        return urlunsplit((parts.scheme, host, parts.path, "", ""))
+    except ValueError:
+        return "<malformed URL>"
+
+
+def http_request(method, url, error_class, what, timeout, data=None, headers=None, auth=None):
+    """Send one request and return the response if its status is 200.
+
+    Anything else raises ``error_class`` with a message naming ``what`` (e.g.
+    "timestamp server") and the URL.
+    """
+    where = "%s %s" % (what, display_url(url))
+    try:
+        response = requests.request(method, url, data=data, headers=headers, auth=auth,
+                                    timeout=timeout, allow_redirects=True)
+    except requests.exceptions.Timeout:
+        raise error_class("%s did not answer within %g seconds" % (where, timeout)) from None
+    except (requests.exceptions.MissingSchema, requests.exceptions.InvalidSchema,
+            requests.exceptions.InvalidURL):
+        raise error_class("%s: not a valid http(s) URL" % where) from None
+    except requests.exceptions.ConnectionError:
+        raise error_class("%s is unreachable (connection failed)" % where) from None
+    except requests.exceptions.RequestException as exc:
+        raise error_class("%s: request failed (%s)" % (where, type(exc).__name__)) from None
+    if response.status_code != 200:
+        hint = ""
+        if response.status_code in (401, 403):
+            hint = ", credentials refused"
+        raise error_class("%s answered HTTP %d%s" % (where, response.status_code, hint))
+    return response
