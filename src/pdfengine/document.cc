@@ -17,7 +17,7 @@ bool is_pdf_space(char c) {
 
 }  // namespace
 
-Document::Document(std::vector<std::string_view> pieces) : pieces_(std::move(pieces)) {
+Document::Document(std::vector<Piece> pieces) : pieces_(std::move(pieces)) {
     source_ = std::make_shared<PieceSource>("input PDF", pieces_);
     if (source_->size() == 0) fail(Failure::read, "the input is empty, not a PDF document");
     check_header();

@@ -1,4 +1,4 @@
-// A PDF document read by qpdf from one or more pieces of memory, plus the
+// A PDF document read by qpdf from one or more pieces (in memory or a file), plus the
 // facts about its last cross-reference section that an incremental update
 // must chain to.
 #pragma once
@@ -7,7 +7,6 @@
 #include "qpdf.hh"
 
 #include <memory>
-#include <string_view>
 #include <vector>
 
 namespace pdfengine {
@@ -22,9 +21,9 @@ struct LastSection {
 class Document {
 public:
     // The pieces must stay alive and unchanged as long as the document.
-    explicit Document(std::vector<std::string_view> pieces);
+    explicit Document(std::vector<Piece> pieces);
 
-    const std::vector<std::string_view>& pieces() const noexcept { return pieces_; }
+    const std::vector<Piece>& pieces() const noexcept { return pieces_; }
     qpdf_offset_t length() const noexcept { return source_->size(); }
     const LastSection& last_section() const noexcept { return last_section_; }
     const PieceSource& source() const noexcept { return *source_; }
@@ -40,7 +39,7 @@ private:
     void find_last_section();
     std::unique_ptr<QPDF> parse() const;
 
-    std::vector<std::string_view> pieces_;
+    std::vector<Piece> pieces_;
     std::shared_ptr<PieceSource> source_;
     std::unique_ptr<QPDF> pdf_;
     bool changed_ = false;

@@ -5,14 +5,18 @@
 #include <stdexcept>
 
 namespace pdfengine {
+namespace {
 
-PieceSource::PieceSource(std::string name, std::vector<std::string_view> pieces)
-    : name_(std::move(name)) {
-    for (std::string_view piece : pieces) {
-        if (piece.empty()) continue;
+constexpr qpdf_offset_t kFileBlock = 64 * 1024;
+
+}  // namespace
+
+PieceSource::PieceSource(std::string name, std::vector<Piece> pieces) : name_(std::move(name)) {
+    for (Piece& piece : pieces) {
+        if (piece.size() == 0) continue;
         starts_.push_back(size_);
-        pieces_.push_back(piece);
-        size_ += static_cast<qpdf_offset_t>(piece.size());
+        size_ += piece.size();
+        pieces_.push_back(std::move(piece));
     }
 }
 
@@ -21,10 +25,25 @@ std::size_t PieceSource::piece_of(qpdf_offset_t offset) const {
     return static_cast<std::size_t>(after - starts_.begin()) - 1;
 }
 
+std::string_view PieceSource::span_at(qpdf_offset_t offset) const {
+    std::size_t index = piece_of(offset);
+    const Piece& piece = pieces_[index];
+    qpdf_offset_t within = offset - starts_[index];
+    if (!piece.file) return piece.memory.substr(static_cast<std::size_t>(within));
+    qpdf_offset_t block = within / kFileBlock * kFileBlock;
+    if (block_piece_ != index || block_start_ != starts_[index] + block) {
+        block_start_ = -1;
+        block_.resize(static_cast<std::size_t>(std::min(kFileBlock, piece.size() - block)));
+        piece.file->read_exactly(block_.data(), block_.size(), block);
+        block_piece_ = index;
+        block_start_ = starts_[index] + block;
+    }
+    return std::string_view(block_).substr(static_cast<std::size_t>(offset - block_start_));
+}
+
 char PieceSource::at(qpdf_offset_t offset) const {
     if (offset < 0 || offset >= size_) throw std::out_of_range("offset outside the document");
-    std::size_t index = piece_of(offset);
-    return pieces_[index][static_cast<std::size_t>(offset - starts_[index])];
+    return span_at(offset)[0];
 }
 
 std::string PieceSource::slice(qpdf_offset_t offset, std::size_t length) const {
@@ -32,13 +51,9 @@ std::string PieceSource::slice(qpdf_offset_t offset, std::size_t length) const {
     if (offset < 0 || offset >= size_) return result;
     length = std::min<std::size_t>(length, static_cast<std::size_t>(size_ - offset));
     result.reserve(length);
-    std::size_t index = piece_of(offset);
-    std::size_t within = static_cast<std::size_t>(offset - starts_[index]);
     while (result.size() < length) {
-        std::string_view piece = pieces_[index++];
-        std::size_t take = std::min(length - result.size(), piece.size() - within);
-        result.append(piece.data() + within, take);
-        within = 0;
+        std::string_view span = span_at(offset + static_cast<qpdf_offset_t>(result.size()));
+        result.append(span.substr(0, length - result.size()));
     }
     return result;
 }
@@ -47,28 +62,17 @@ qpdf_offset_t PieceSource::findAndSkipNextEOL() {
     // As qpdf's own buffer source: returns the offset of the next end-of-line
     // and leaves the position after the whole run of EOL characters.
     auto is_eol = [](char c) { return c == '\r' || c == '\n'; };
-    if (position_ >= size_) {
-        last_offset = size_;
-        position_ = size_;
-        return size_;
-    }
-    std::size_t index = piece_of(position_);
     qpdf_offset_t offset = position_;
     for (;;) {
-        std::string_view piece = pieces_[index];
-        std::size_t within = static_cast<std::size_t>(offset - starts_[index]);
-        const char* begin = piece.data() + within;
-        const char* end = piece.data() + piece.size();
-        const char* found = std::find_if(begin, end, is_eol);
-        if (found != end) {
-            offset += found - begin;
-            break;
-        }
-        offset += end - begin;
-        if (++index == pieces_.size()) {
+        if (offset >= size_) {
+            last_offset = size_;
             position_ = size_;
             return size_;
         }
+        std::string_view span = span_at(offset);
+        auto found = std::find_if(span.begin(), span.end(), is_eol);
+        offset += found - span.begin();
+        if (found != span.end()) break;
     }
     qpdf_offset_t result = offset;
     position_ = offset + 1;
@@ -93,14 +97,23 @@ size_t PieceSource::read(char* buffer, size_t length) {
     last_offset = position_;
     std::size_t total = std::min<std::size_t>(length, static_cast<std::size_t>(size_ - position_));
     std::size_t done = 0;
-    std::size_t index = piece_of(position_);
-    std::size_t within = static_cast<std::size_t>(position_ - starts_[index]);
     while (done < total) {
-        std::string_view piece = pieces_[index++];
-        std::size_t take = std::min(total - done, piece.size() - within);
-        std::memcpy(buffer + done, piece.data() + within, take);
+        qpdf_offset_t offset = position_ + static_cast<qpdf_offset_t>(done);
+        std::size_t index = piece_of(offset);
+        const Piece& piece = pieces_[index];
+        qpdf_offset_t within = offset - starts_[index];
+        std::size_t in_piece = static_cast<std::size_t>(piece.size() - within);
+        if (piece.file && std::min(total - done, in_piece) >= static_cast<std::size_t>(kFileBlock)) {
+            // Large reads go straight from the file into the caller's buffer.
+            std::size_t take = std::min(total - done, in_piece);
+            piece.file->read_exactly(buffer + done, take, within);
+            done += take;
+            continue;
+        }
+        std::string_view span = span_at(offset);
+        std::size_t take = std::min(total - done, span.size());
+        std::memcpy(buffer + done, span.data(), take);
         done += take;
-        within = 0;
     }
     position_ += static_cast<qpdf_offset_t>(total);
     return total;

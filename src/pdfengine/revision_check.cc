@@ -30,8 +30,8 @@ long long covered_end(const std::vector<long long>& byte_range) {
 void check_update(const Document& before, const WrittenUpdate& update,
                   const std::vector<SignatureRecord>& earlier,
                   const std::optional<ExpectedSignature>& added) {
-    std::vector<std::string_view> pieces = before.pieces();
-    pieces.push_back(update.bytes);
+    std::vector<Piece> pieces = before.pieces();
+    pieces.push_back(Piece::of_memory(update.bytes));
     std::optional<Document> after;
     try {
         after.emplace(pieces);

@@ -8,6 +8,8 @@
 #include "../form_fields.hh"
 #include "../signature_layout.hh"
 
+#include <climits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,7 +19,7 @@ namespace {
 struct DocumentObject {
     PyObject_HEAD
     PyObject* module;   // where the exception classes are looked up
-    PyObject* pieces;   // tuple of the bytes objects the document reads in place
+    PyObject* pieces;   // tuple of the bytes objects (and file descriptors) the document reads
     Document* document;
 };
 
@@ -235,16 +237,37 @@ py::Object open_document(const py::Object& module, const py::Object& pieces) {
     } else {
         py::raise(PyExc_TypeError, "the PDF document must be given as bytes or a sequence of bytes");
     }
-    std::vector<std::string_view> views;
+    // A piece is bytes, read in place, or the descriptor of a file whose
+    // bytes are read on demand (through a descriptor of the engine's own).
+    std::vector<py::Object> items;
+    std::vector<int> descriptors;
     Py_ssize_t count = PyTuple_Size(held.get());
-    for (Py_ssize_t i = 0; i < count; ++i)
-        views.push_back(bytes_view(py::Object::borrow(PyTuple_GetItem(held.get(), i)), "each piece of the document"));
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        py::Object item = py::Object::borrow(PyTuple_GetItem(held.get(), i));
+        int descriptor = -1;
+        if (PyLong_Check(item.get()) && !PyBool_Check(item.get())) {
+            long value = PyLong_AsLong(item.get());
+            if (value == -1 && PyErr_Occurred()) py::throw_error();
+            if (value < 0 || value > INT_MAX) py::raise(PyExc_ValueError, "a file descriptor must be a small non-negative int");
+            descriptor = static_cast<int>(value);
+        } else {
+            bytes_view(item, "each piece of the document (bytes or a file descriptor)");
+        }
+        items.push_back(item);
+        descriptors.push_back(descriptor);
+    }
 
     py::Object type = py::global(module, "Document");
     py::Object self = py::Object::steal(PyType_GenericAlloc(reinterpret_cast<PyTypeObject*>(type.get()), 0));
     fields(self.get()).module = py::Object(module).release();
     fields(self.get()).pieces = held.release();
-    fields(self.get()).document = run_engine(module, [&] { return new Document(views); });
+    fields(self.get()).document = run_engine(module, [&] {
+        std::vector<Piece> pieces;
+        for (std::size_t i = 0; i < items.size(); ++i)
+            pieces.push_back(descriptors[i] >= 0 ? Piece::of_file(std::make_shared<InputFile>(descriptors[i]))
+                                                 : Piece::of_memory(bytes_view(items[i], "a piece")));
+        return new Document(std::move(pieces));
+    });
     return self;
 }
 

@@ -1,7 +1,8 @@
 // Module ...pdf_utils._pdfengine: the PDF engine over qpdf, as the library's
-// Python side uses it. `open(pieces)` reads a document held in memory;
-// its methods lay out signatures and append validation data as
-// incremental updates returned as bytes.
+// Python side uses it. `open(pieces)` reads a document held in memory or
+// in a file (given by descriptor, read on demand); its methods lay out
+// signatures and append validation data as incremental updates returned as
+// bytes.
 #include "arguments.hh"
 #include "document_object.hh"
 #include "module.hh"
