@@ -1,9 +1,29 @@
 """Reading certificates, CRLs and OCSP responses from the bytes servers send."""
 
-from asn1crypto import cms, crl, ocsp, pem, x509
+from asn1crypto import cms, core, crl, ocsp, pem, x509
 
 __all__ = ["certificates_from_bytes", "crl_from_bytes", "ocsp_response_from_bytes",
-           "as_ocsp_response", "as_crl"]
+           "as_ocsp_response", "as_crl", "decode_all"]
+
+
+def decode_all(value):
+    """Decodes every part of the parsed ``value`` now, raising ValueError (or
+    TypeError) for damage, as ``value.native`` would; but without building the
+    native form of constructed values, for which asn1crypto re-encodes much
+    of the structure."""
+    pending = [value]
+    while pending:
+        item = pending.pop()
+        if isinstance(item, core.Choice):
+            pending.append(item.chosen)
+        elif isinstance(item, core.Sequence):
+            pending.extend(item[name] for name in item)
+        elif isinstance(item, core.SequenceOf):
+            pending.extend(item)
+        elif isinstance(item, core.Any):
+            pending.append(item.parsed)
+        else:
+            item.native
 
 
 def _unarmor_all(data):
@@ -15,7 +35,7 @@ def _unarmor_all(data):
 def _parsed(asn1_type, der):
     try:
         value = asn1_type.load(der)
-        value.native  # parse everything now: a damaged structure fails here, not later
+        decode_all(value)  # a damaged structure fails here, not later
     except TypeError as exc:
         raise ValueError(str(exc)) from None
     return value

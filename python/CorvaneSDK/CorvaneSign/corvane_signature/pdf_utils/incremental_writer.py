@@ -1,12 +1,17 @@
 """Incremental updates of an existing PDF document.
 
-The writer reads the whole input once and hands it to the PDF engine, which
-reads it in place; every change the library makes is appended after these
-bytes as an incremental update, so the original bytes are never rewritten.
+The writer hands its input to the PDF engine, which reads it in place: an
+input file is read on demand (only what parsing needs, until the document is
+copied or digested), any other stream is read whole once.  Every change the
+library makes is appended after these bytes as an incremental update, so the
+original bytes are never rewritten.
 """
+
+import io
 
 from ..exceptions import PdfReadError
 from . import _pdfengine
+from .file_input import FileInput, engine_piece, regular_file_descriptor
 
 __all__ = ["IncrementalPdfFileWriter", "free_field_name"]
 
@@ -18,6 +23,18 @@ def free_field_name(document, prefix):
     while "%s%d" % (prefix, number) in taken:
         number += 1
     return "%s%d" % (prefix, number)
+
+
+def _input_source(stream):
+    """The input as a FileInput (a readable regular file) or as bytes."""
+    if isinstance(stream, io.TextIOBase):
+        raise PdfReadError("the PDF input stream is open in text mode; open it in binary mode ('rb')")
+    readable = getattr(stream, "readable", None)
+    if readable is not None and readable():
+        descriptor = regular_file_descriptor(stream)
+        if descriptor is not None:
+            return FileInput(descriptor)
+    return _read_input(stream)
 
 
 def _read_input(stream):
@@ -46,8 +63,9 @@ class IncrementalPdfFileWriter:
 
     def __init__(self, input_stream):
         self.input_stream = input_stream
-        self.input_bytes = _read_input(input_stream)
-        self.document = _pdfengine.open(self.input_bytes)
+        # The original document: bytes, or a FileInput read on demand.
+        self.source = _input_source(input_stream)
+        self.document = _pdfengine.open([engine_piece(self.source)])
 
     def field_names(self):
         """Fully qualified names of the document's form fields."""

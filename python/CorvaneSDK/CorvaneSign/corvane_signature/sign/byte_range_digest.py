@@ -1,13 +1,15 @@
 """Digests over the byte ranges of a signature: the whole file but the
 /Contents hex string.
 
-Hashing runs over the document where it lies (bytes objects, or the buffer
-of an in-memory stream) in slices, never over a concatenated copy.
+Hashing runs over the document where it lies (bytes objects, the buffer of
+an in-memory stream, or the input file in chunks), never over a
+concatenated copy.
 """
 
 import hashlib
 
 from ..exceptions import SigningError
+from ..pdf_utils.file_input import digest_piece
 
 __all__ = ["PreparedByteRangeDigest", "digest_byte_ranges", "digest_stream_byte_ranges"]
 
@@ -20,7 +22,7 @@ def _ranges(byte_range):
 
 
 def digest_byte_ranges(pieces, byte_range):
-    """SHA-256 over ``byte_range`` of the document made of ``pieces`` (bytes-like, in order)."""
+    """SHA-256 over ``byte_range`` of the document made of ``pieces`` (bytes-like or FileInput, in order)."""
     total = sum(len(piece) for piece in pieces)
     digest = hashlib.sha256()
     for start, end in _ranges(byte_range):
@@ -31,8 +33,7 @@ def digest_byte_ranges(pieces, byte_range):
         for piece in pieces:
             low, high = max(start, base), min(end, base + len(piece))
             if low < high:
-                with memoryview(piece) as whole, whole[low - base:high - base] as part:
-                    digest.update(part)
+                digest_piece(digest, piece, low - base, high - base)
             base += len(piece)
     return digest.digest()
 
@@ -59,16 +60,16 @@ def digest_stream_byte_ranges(stream, byte_range, chunk_size=1 << 20):
 class PreparedByteRangeDigest:
     """The digest a signature must sign, with where its container goes.
 
-    ``document_digest`` is computed on first use, so a preparation whose
-    digest is never asked for never hashes the document.
+    ``output`` is the PreparedOutput the document was prepared into; the
+    digest is taken from it when either is first used, so a preparation
+    whose digest and output are never used never hashes the document.
     """
 
     md_algorithm = "sha256"
 
-    def __init__(self, byte_range, pieces):
+    def __init__(self, byte_range, output):
         self.byte_range = tuple(byte_range)
-        self._pieces = tuple(pieces)
-        self._digest = None
+        self.output = output
 
     @property
     def reserved_region_start(self):
@@ -91,10 +92,13 @@ class PreparedByteRangeDigest:
 
     @property
     def document_digest(self):
-        if self._digest is None:
-            self._digest = digest_byte_ranges(self._pieces, self.byte_range)
-            self._pieces = ()
-        return self._digest
+        return self.output.digest
+
+    def describes(self, stream):
+        """True when ``stream`` is this digest's own output and nothing but
+        reading has touched it since it was made: its byte ranges then still
+        hash to the digest without hashing them again."""
+        return stream is self.output and self.output.unchanged
 
     def __repr__(self):
         return "PreparedByteRangeDigest(byte_range=%r)" % (self.byte_range,)

@@ -47,13 +47,8 @@ def append_update(stream, update):
 
 def _reserved_region_is_blank(stream, start, end):
     """True when the region is '<' + hex zeros + '>', as the preparation left it."""
-    getbuffer = getattr(stream, "getbuffer", None)
-    if getbuffer is not None:
-        with getbuffer() as view, view[start:end] as region:
-            text = region.tobytes()
-    else:
-        stream.seek(start)
-        text = stream.read(end - start)
+    stream.seek(start)
+    text = stream.read(end - start)
     return len(text) == end - start and text[:1] == b"<" and text[-1:] == b">" \
         and not text[1:-1].strip(b"0")
 
@@ -63,6 +58,8 @@ def embed_container(stream, prepared_digest, der, what="signature container"):
 
     Refuses a stream whose byte ranges do not hash to the prepared digest,
     a reservation that was already filled, and a container too large for it.
+    The prepared digest's own output, untouched since it was made, is known
+    to hash to it and is not hashed again.
     """
     reserved = prepared_digest.bytes_reserved
     if len(der) > reserved:
@@ -78,7 +75,9 @@ def embed_container(stream, prepared_digest, der, what="signature container"):
     if not _reserved_region_is_blank(stream, start, end):
         raise SigningError("the output stream has no blank signature placeholder at offset %d: "
                            "it was already signed, or belongs to another prepared digest" % start)
-    if digest_stream_byte_ranges(stream, prepared_digest.byte_range) != prepared_digest.document_digest:
+    describes = getattr(prepared_digest, "describes", None)
+    if (describes is None or not describes(stream)) and \
+            digest_stream_byte_ranges(stream, prepared_digest.byte_range) != prepared_digest.document_digest:
         raise SigningError("the output stream's byte ranges do not hash to the prepared digest: "
                            "the digest belongs to another document")
     stream.seek(start + 1)

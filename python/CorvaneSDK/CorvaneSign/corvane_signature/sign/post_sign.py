@@ -50,20 +50,28 @@ class PostSignInstructions:
     async def carry_out(self, output, container_der, bytes_reserved, validation_context=None):
         """Appends the DSS update and the archival timestamp to ``output``."""
         if self.embed_validation_info:
-            context = validation_context or self.validation_context
-            data = await gather_validation_data(context, container_der)
-            vri = None
-            if self.include_vri:
-                contents = container_der + bytes(bytes_reserved - len(container_der))
-                vri = {vri_key(contents): data}
-            content = document_bytes(output)
-            update = dss_update([content], data, vri)
-            del content  # let the stream grow in place instead of copying a shared buffer
-            append_update(output, update)
+            await self.append_validation_info(output, container_der, bytes_reserved, validation_context)
         if self.use_pades_lta:
-            content = document_bytes(output)
-            document = _pdfengine.open(content)
-            field_name = free_field_name(document, "DocumentTimestamp")
-            update, _token = await async_timestamp_update(document, [content], self.timestamper, field_name)
-            del document, content
-            append_update(output, update)
+            await self.append_archival_timestamp(output)
+
+    async def append_validation_info(self, output, container_der, bytes_reserved, validation_context=None):
+        """Appends a DSS update with the container's validation data to ``output``."""
+        context = validation_context or self.validation_context
+        data = await gather_validation_data(context, container_der)
+        vri = None
+        if self.include_vri:
+            contents = container_der + bytes(bytes_reserved - len(container_der))
+            vri = {vri_key(contents): data}
+        content = document_bytes(output)
+        update = dss_update([content], data, vri)
+        del content  # let the stream grow in place instead of copying a shared buffer
+        append_update(output, update)
+
+    async def append_archival_timestamp(self, output):
+        """Appends a document timestamp over the whole of ``output``."""
+        content = document_bytes(output)
+        document = _pdfengine.open(content)
+        field_name = free_field_name(document, "DocumentTimestamp")
+        update, _token = await async_timestamp_update(document, [content], self.timestamper, field_name)
+        del document, content
+        append_update(output, update)

@@ -6,6 +6,7 @@ from asn1crypto import algos, cms, core, tsp
 
 from ..exceptions import TimestampError
 from ..net import DEFAULT_TIMEOUT, display_url, http_request
+from ...corvane_certvalidator.decoding import decode_all
 from .token_check import check_timestamp_token
 
 __all__ = ["HTTPTimeStamper"]
@@ -90,7 +91,7 @@ class HTTPTimeStamper:
             token_der = reply["time_stamp_token"].dump()
             status_info = reply["status"]
             status = status_info["status"].native
-            reply.native  # the whole answer must decode, not just its status
+            decode_all(reply)  # the whole answer must decode, not just its status
         except (ValueError, TypeError):
             raise self._fail("answer is not an RFC 3161 timestamp response") from None
         if status not in ("granted", "granted_with_mods"):

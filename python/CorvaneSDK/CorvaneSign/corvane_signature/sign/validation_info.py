@@ -9,6 +9,7 @@ from asn1crypto import cms
 
 from ..exceptions import ValidationError, ValidationInfoUnavailableError
 from ..pdf_utils import _pdfengine
+from ..pdf_utils.file_input import engine_piece
 
 __all__ = ["ValidationData", "require_gathering", "gather_validation_data", "signer_certificates",
            "vri_key", "dss_update"]
@@ -104,5 +105,5 @@ def dss_update(pieces, data, vri=None):
     entries = None
     if vri:
         entries = [(key, value.certs, value.ocsps, value.crls) for key, value in vri.items()]
-    document = _pdfengine.open(tuple(pieces))
+    document = _pdfengine.open(tuple(engine_piece(piece) for piece in pieces))
     return document.append_dss(data.certs, data.ocsps, data.crls, entries)

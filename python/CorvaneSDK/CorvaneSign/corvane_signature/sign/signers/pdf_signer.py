@@ -13,6 +13,7 @@ from asn1crypto import cms
 
 from ...config.errors import ConfigurationError
 from ...exceptions import SigningError
+from ...pdf_utils.file_input import write_piece
 from ...pdf_utils.format import pdf_date
 from ...pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from ..byte_range_digest import PreparedByteRangeDigest
@@ -20,6 +21,7 @@ from ..doc_timestamp import async_timestamp_update, timestamp_update
 from ..embedding import container_der, embed_container
 from ..fields import SigSeedSubFilter
 from ..post_sign import PostSignInstructions
+from ..prepared_output import PreparedOutput
 from ..validation_info import dss_update, gather_validation_data, require_gathering
 
 __all__ = ["PdfSignatureMetadata", "PdfSigner", "PdfTimeStamper", "PdfTBSDocument",
@@ -164,7 +166,8 @@ class PdfSigner:
         """Lays the signature out in an incremental update of ``pdf_out``.
 
         Returns (prepared digest, to-be-signed document, io.BytesIO holding the
-        input followed by the update). The digest is computed when first read.
+        input followed by the update). The output is made, and the digest
+        computed, when either is first used.
         """
         writer = _writer(pdf_out)
         meta = self.signature_meta
@@ -172,11 +175,8 @@ class PdfSigner:
         field_name = meta.field_name or writer.free_field_name("Signature")
         update, byte_range = writer.document.prepare_signature(
             field_name, meta.subfilter.value, reserved, reason=meta.reason, signing_time=pdf_date())
-        prepared_digest = PreparedByteRangeDigest(byte_range, (writer.input_bytes, update))
-        output = io.BytesIO()
-        output.write(writer.input_bytes)
-        output.write(update)
-        output.seek(0)
+        output = PreparedOutput((writer.source, update), byte_range)
+        prepared_digest = PreparedByteRangeDigest(byte_range, output)
         tbs_document = PdfTBSDocument(prepared_digest, output, self._post_sign_instructions(), field_name)
         return prepared_digest, tbs_document, output
 
@@ -206,11 +206,11 @@ class PdfTimeStamper:
         writer, timestamper, field_name = self._arguments(pdf_out, md_algorithm, timestamper)
         if validation_context is not None:
             require_gathering(validation_context)
-        update, token = timestamp_update(writer.document, [writer.input_bytes], timestamper, field_name)
+        update, token = timestamp_update(writer.document, [writer.source], timestamper, field_name)
         updates = [update]
         if validation_context is not None:
-            updates.append(_run(_tsa_dss_update(writer.input_bytes, update, token, validation_context)))
-        return _write_out(output, writer.input_bytes, updates)
+            updates.append(_run(_tsa_dss_update(writer.source, update, token, validation_context)))
+        return _write_out(output, writer.source, updates)
 
     async def async_timestamp_pdf(self, pdf_out, md_algorithm=None, timestamper=None, validation_context=None,
                                   output=None):
@@ -218,17 +218,17 @@ class PdfTimeStamper:
         writer, timestamper, field_name = self._arguments(pdf_out, md_algorithm, timestamper)
         if validation_context is not None:
             require_gathering(validation_context)
-        update, token = await async_timestamp_update(writer.document, [writer.input_bytes], timestamper,
+        update, token = await async_timestamp_update(writer.document, [writer.source], timestamper,
                                                      field_name)
         updates = [update]
         if validation_context is not None:
-            updates.append(await _tsa_dss_update(writer.input_bytes, update, token, validation_context))
-        return _write_out(output, writer.input_bytes, updates)
+            updates.append(await _tsa_dss_update(writer.source, update, token, validation_context))
+        return _write_out(output, writer.source, updates)
 
 
-async def _tsa_dss_update(input_bytes, update, token, validation_context):
+async def _tsa_dss_update(source, update, token, validation_context):
     data = await gather_validation_data(validation_context, token)
-    return dss_update([input_bytes, update], data)
+    return dss_update([source, update], data)
 
 
 def _run(coroutine):
@@ -244,10 +244,10 @@ def _run(coroutine):
         return pool.submit(asyncio.run, coroutine).result()
 
 
-def _write_out(output, input_bytes, updates):
+def _write_out(output, source, updates):
     if output is None:
         output = io.BytesIO()
-    output.write(input_bytes)
+    write_piece(output, source)
     for update in updates:
         output.write(update)
     return output

@@ -1,0 +1,174 @@
+"""One measurement, run in a fresh process by run.py:
+
+    python measure.py limit PDF
+    python measure.py sign|timestamp PDF WARMUP_PDF SANDBOX_JSON
+
+prints one JSON object.  CPU time is this process's user + system time
+(the sandbox runs elsewhere); memory is the peak resident set during the
+call minus the resident set just before it.
+"""
+
+import contextlib
+import hashlib
+import io
+import json
+import os
+import resource
+import statistics
+import sys
+import tempfile
+import time
+
+
+def cpu_seconds():
+    usage = resource.getrusage(resource.RUSAGE_SELF)
+    return usage.ru_utime + usage.ru_stime
+
+
+def _status_kib(field):
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith(field + ":"):
+                return int(line.split()[1])
+    raise RuntimeError("no %s in /proc/self/status" % field)
+
+
+def reset_peak_memory():
+    """Starts a new high-water mark of the resident set (Linux 4.0+)."""
+    with open("/proc/self/clear_refs", "w") as clear_refs:
+        clear_refs.write("5")
+
+
+class Clock:
+    """CPU and wall time of labelled spans, summed per label."""
+
+    def __init__(self):
+        self.spans = {}
+
+    @contextlib.contextmanager
+    def span(self, label):
+        cpu, wall = cpu_seconds(), time.perf_counter()
+        try:
+            yield
+        finally:
+            total = self.spans.setdefault(label, {"cpu": 0.0, "wall": 0.0})
+            total["cpu"] += cpu_seconds() - cpu
+            total["wall"] += time.perf_counter() - wall
+
+    def coroutine_function(self, function, label):
+        async def timed(*args, **kwargs):
+            with self.span(label):
+                return await function(*args, **kwargs)
+        return timed
+
+    def method(self, owner, name, label):
+        original = getattr(owner, name)
+
+        async def timed(*args, **kwargs):
+            with self.span(label):
+                return await original(*args, **kwargs)
+        setattr(owner, name, timed)
+
+
+def measure_call(call):
+    """Runs ``call()`` and returns (cpu s, wall s, peak growth bytes)."""
+    reset_peak_memory()
+    rss_before = _status_kib("VmRSS")
+    cpu, wall = cpu_seconds(), time.perf_counter()
+    call()
+    cpu, wall = cpu_seconds() - cpu, time.perf_counter() - wall
+    peak = _status_kib("VmHWM")
+    return cpu, wall, (peak - rss_before) * 1024
+
+
+def limit(path):
+    """L = 2 x SHA-256 + 1 copy of the file, each the median of five runs."""
+    with open(path, "rb") as source:
+        data = source.read()
+
+    def timed(work):
+        runs = []
+        for _ in range(5):
+            start = cpu_seconds()
+            work()
+            runs.append(cpu_seconds() - start)
+        return statistics.median(runs)
+
+    sha256 = timed(lambda: hashlib.sha256(data).digest())
+    copy = timed(lambda: bytearray(data))
+    return {"size": len(data), "sha256": sha256, "copy": copy, "limit": 2 * sha256 + copy}
+
+
+def _client_modules(sandbox):
+    import CorvaneSDK.sign as sign
+    import CorvaneSDK.timestamp as timestamp
+    for module in (sign, timestamp):
+        module.CRVN_DOMAIN_URL = sandbox["url"]
+        module.DUMMY_HTTP_TS = sandbox["url"] + "/TSS/RFC3161sha2TS"
+    return sign, timestamp
+
+
+def _check_output(path, printed, expected_lines):
+    lines = printed.getvalue().splitlines()
+    if lines != expected_lines:
+        raise SystemExit("the client printed %r instead of %r" % (lines, expected_lines))
+    if not os.path.getsize(path):
+        raise SystemExit("the client wrote no output")
+
+
+def sign(path, warmup, sandbox):
+    sign_module, _ = _client_modules(sandbox)
+    from CorvaneSDK.CorvaneSign.corvane_signature.sign.post_sign import PostSignInstructions
+
+    clock = Clock()
+    arguments = (sandbox["api_token"], sandbox["tenant_id"], "rsa", sandbox["user_id"])
+    with tempfile.TemporaryDirectory() as folder:
+        out = os.path.join(folder, "signed.pdf")
+        printed = io.StringIO()
+        with contextlib.redirect_stdout(printed):
+            sign_module.sign_test(warmup, out, *arguments)
+        _check_output(out, printed, [])
+
+        sign_module.prep_document = clock.coroutine_function(sign_module.prep_document, "preparation")
+        sign_module.proceed_with_signing = clock.coroutine_function(sign_module.proceed_with_signing,
+                                                                    "completion")
+        clock.method(PostSignInstructions, "append_validation_info", "ltv")
+        clock.method(PostSignInstructions, "append_archival_timestamp", "doc_timestamp")
+        os.unlink(out)
+        with contextlib.redirect_stdout(printed):
+            cpu, wall, peak = measure_call(lambda: sign_module.sign_test(path, out, *arguments))
+        _check_output(out, printed, [])
+        output_size = os.path.getsize(out)
+    return {"cpu": cpu, "wall": wall, "peak_growth": peak, "output_size": output_size,
+            "phases": clock.spans}
+
+
+def timestamp(path, warmup, sandbox):
+    _, timestamp_module = _client_modules(sandbox)
+    with tempfile.TemporaryDirectory() as folder:
+        out = os.path.join(folder, "stamped.pdf")
+        printed = io.StringIO()
+        with contextlib.redirect_stdout(printed):
+            timestamp_module.timestamp_test(warmup, out, None, None)
+        _check_output(out, printed, ["Done"])
+        os.unlink(out)
+        printed = io.StringIO()
+        with contextlib.redirect_stdout(printed):
+            cpu, wall, peak = measure_call(lambda: timestamp_module.timestamp_test(path, out, None, None))
+        _check_output(out, printed, ["Done"])
+        output_size = os.path.getsize(out)
+    return {"cpu": cpu, "wall": wall, "peak_growth": peak, "output_size": output_size}
+
+
+def main(argv):
+    kind, path = argv[0], argv[1]
+    if kind == "limit":
+        result = limit(path)
+    else:
+        warmup, sandbox = argv[2], json.loads(argv[3])
+        result = {"sign": sign, "timestamp": timestamp}[kind](path, warmup, sandbox)
+    sys.stdout.write(json.dumps(result) + "\n")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])

@@ -1,0 +1,67 @@
+"""The benchmark's table and its goals, from the measured rows."""
+
+__all__ = ["table", "goals"]
+
+MB = 1024 * 1024
+
+_COLUMNS = [
+    # heading, width, value of a row
+    ("input", 26, lambda r: r["input"]),
+    ("MB", 6, lambda r: "%.1f" % (r["limit"]["size"] / MB)),
+    ("L ms", 6, lambda r: "%.0f" % (1000 * r["limit"]["limit"])),
+    ("sign ms", 8, lambda r: "%.0f" % (1000 * r["sign"]["cpu"])),
+    ("/L", 5, lambda r: "%.2f" % (r["sign"]["cpu"] / r["limit"]["limit"])),
+    ("wall s", 6, lambda r: "%.2f" % r["sign"]["wall"]),
+    ("prep", 5, lambda r: _phase(r, "preparation")),
+    ("compl", 5, lambda r: _phase(r, "completion")),
+    ("ltv", 5, lambda r: _phase(r, "ltv")),
+    ("docts", 5, lambda r: _phase(r, "doc_timestamp")),
+    ("peak MB", 7, lambda r: "%.0f" % (r["sign"]["peak_growth"] / MB)),
+    ("/size", 5, lambda r: "%.2f" % (r["sign"]["peak_growth"] / r["limit"]["size"])),
+    ("ts ms", 6, lambda r: "%.0f" % (1000 * r["timestamp"]["cpu"])),
+    ("/(H+C)", 6, lambda r: "%.2f" % (r["timestamp"]["cpu"] / _hash_and_copy(r))),
+    ("wall s", 6, lambda r: "%.2f" % r["timestamp"]["wall"]),
+    ("peak MB", 7, lambda r: "%.0f" % (r["timestamp"]["peak_growth"] / MB)),
+]
+
+
+def _phase(row, name):
+    phase = row["sign"]["phases"].get(name)
+    return "-" if phase is None else "%.0f" % (1000 * phase["cpu"])
+
+
+def _hash_and_copy(row):
+    return row["limit"]["sha256"] + row["limit"]["copy"]
+
+
+def table(rows):
+    """The rows as a fixed-width text table (times in ms of client CPU unless noted)."""
+    lines = [" ".join(heading.rjust(width) if i else heading.ljust(width)
+                      for i, (heading, width, _) in enumerate(_COLUMNS))]
+    for row in rows:
+        lines.append(" ".join(value(row).rjust(width) if i else value(row).ljust(width)
+                              for i, (_, width, value) in enumerate(_COLUMNS)))
+    return "\n".join(lines)
+
+
+def goals(rows):
+    """(description, measured text, met) for each goal of the signing path."""
+    results = []
+    for row in rows:
+        name, size = row["input"], row["limit"]["size"]
+        sign_cpu, limit = row["sign"]["cpu"], row["limit"]["limit"]
+        if name.startswith(("50MB", "200MB")):
+            results.append(("%s: sign CPU <= 2 x L" % name,
+                            "%.0f ms <= %.0f ms (%.2f x L)" % (1000 * sign_cpu, 2000 * limit, sign_cpu / limit),
+                            sign_cpu <= 2 * limit))
+            ts_cpu, bound = row["timestamp"]["cpu"], 1.5 * _hash_and_copy(row)
+            results.append(("%s: timestamp CPU <= 1.5 x (SHA-256 + copy)" % name,
+                            "%.0f ms <= %.0f ms" % (1000 * ts_cpu, 1000 * bound), ts_cpu <= bound))
+        if name.startswith("1-page"):
+            results.append(("%s: sign CPU <= 150 ms" % name, "%.0f ms" % (1000 * sign_cpu), sign_cpu <= 0.150))
+        if name.startswith("200MB"):
+            peak, bound = row["sign"]["peak_growth"], 2.5 * size + 64 * MB
+            results.append(("%s: sign peak memory growth <= 2.5 x size + 64 MB" % name,
+                            "%.0f MB <= %.0f MB (%.2f x size)" % (peak / MB, bound / MB, peak / size),
+                            peak <= bound))
+    return results

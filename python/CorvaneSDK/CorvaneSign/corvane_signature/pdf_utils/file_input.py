@@ -1,0 +1,133 @@
+"""A PDF input file read on demand, never whole into memory.
+
+The PDF engine reads only the blocks it parses; digests read the file in
+chunks through one small buffer; a copy goes straight from the file into its
+destination (an in-memory buffer, or another file within the kernel).
+
+A document is made of pieces: bytes-like objects and FileInputs, in order.
+"""
+
+import errno
+import os
+import stat
+import weakref
+
+from ..exceptions import PdfReadError
+
+__all__ = ["FileInput", "regular_file_descriptor", "engine_piece", "digest_piece", "write_piece"]
+
+_CHUNK = 1 << 20
+# copy_file_range refuses these pairs of files; the copy then goes through a buffer.
+_NO_KERNEL_COPY = (errno.EXDEV, errno.ENOSYS, errno.EINVAL, errno.EOPNOTSUPP, errno.EBADF, errno.ETXTBSY)
+
+
+def regular_file_descriptor(stream):
+    """The descriptor of ``stream`` when it is a regular file, else None."""
+    try:
+        descriptor = stream.fileno()
+        return descriptor if stat.S_ISREG(os.fstat(descriptor).st_mode) else None
+    except (AttributeError, OSError, ValueError):  # io.UnsupportedOperation is both
+        return None
+
+
+def _identity(status):
+    return status.st_dev, status.st_ino, status.st_size, status.st_mtime_ns
+
+
+class FileInput:
+    """The bytes of a regular file, as they were when it was opened.
+
+    Reads go through a descriptor of its own, so the caller may close theirs.
+    A file that changes afterwards is refused when it is read.
+    """
+
+    def __init__(self, descriptor):
+        self.descriptor = os.dup(descriptor)
+        self._close = weakref.finalize(self, os.close, self.descriptor)
+        status = os.fstat(self.descriptor)
+        self._identity = _identity(status)
+        self.length = status.st_size
+
+    def __len__(self):
+        return self.length
+
+    def check_unchanged(self):
+        if _identity(os.fstat(self.descriptor)) != self._identity:
+            raise PdfReadError("the input file changed while it was being read")
+
+    def _read_into(self, view, offset):
+        done = 0
+        while done < len(view):
+            with view[done:] as rest:
+                got = os.preadv(self.descriptor, [rest], offset + done)
+            if not got:
+                raise PdfReadError("the input file became shorter while it was being read")
+            done += got
+
+    def chunks(self, start, end):
+        """Memoryviews of the bytes from ``start`` to ``end``, each valid until the next."""
+        buffer = memoryview(bytearray(min(_CHUNK, max(end - start, 0))))
+        with buffer:
+            for offset in range(start, end, _CHUNK):
+                with buffer[:min(_CHUNK, end - offset)] as part:
+                    self._read_into(part, offset)
+                    yield part
+        self.check_unchanged()
+
+    def copy_into(self, view):
+        """Fills the writable ``view`` (of this file's length) with the file's bytes."""
+        self._read_into(view, 0)
+        self.check_unchanged()
+
+    def write_to(self, stream):
+        """Writes the bytes to ``stream``, within the kernel when it is a regular file."""
+        target = regular_file_descriptor(stream)
+        if target is not None and self.length:
+            stream.flush()
+            start = stream.tell()
+            if self._copy_in_kernel(target, start):
+                stream.seek(start + self.length)
+                self.check_unchanged()
+                return
+        for chunk in self.chunks(0, self.length):
+            stream.write(chunk)
+
+    def _copy_in_kernel(self, target, start):
+        copy_file_range = getattr(os, "copy_file_range", None)
+        if copy_file_range is None:
+            return False
+        done = 0
+        while done < self.length:
+            try:
+                copied = copy_file_range(self.descriptor, target, self.length - done, done, start + done)
+            except OSError as error:
+                if done == 0 and error.errno in _NO_KERNEL_COPY:
+                    return False
+                raise
+            if not copied:
+                raise PdfReadError("the input file became shorter while it was being read")
+            done += copied
+        return True
+
+
+def engine_piece(piece):
+    """What the PDF engine reads for ``piece``: the bytes, or the file's descriptor."""
+    return piece.descriptor if isinstance(piece, FileInput) else piece
+
+
+def digest_piece(digest, piece, start, end):
+    """Feeds bytes ``start`` to ``end`` of ``piece`` to ``digest``, without copying them whole."""
+    if isinstance(piece, FileInput):
+        for chunk in piece.chunks(start, end):
+            digest.update(chunk)
+        return
+    with memoryview(piece) as whole, whole[start:end] as part:
+        digest.update(part)
+
+
+def write_piece(stream, piece):
+    """Writes ``piece`` to ``stream``."""
+    if isinstance(piece, FileInput):
+        piece.write_to(stream)
+    else:
+        stream.write(piece)
