@@ -69,6 +69,38 @@ class Clock:
                 return await original(*args, **kwargs)
         setattr(owner, name, timed)
 
+    def plain_method(self, owner, name, label):
+        original = getattr(owner, name)
+
+        def timed(*args, **kwargs):
+            with self.span(label):
+                return original(*args, **kwargs)
+        setattr(owner, name, timed)
+
+
+class _TimedFile:
+    """A file object whose writes count as the "write" span of ``clock``."""
+
+    def __init__(self, file, clock):
+        self._file, self._clock = file, clock
+
+    def write(self, data):
+        with self._clock.span("write"):
+            return self._file.write(data)
+
+    def __getattr__(self, name):
+        return getattr(self._file, name)
+
+
+def time_output_writes(clock):
+    """Counts the clients' writes of their output files (opened with io.open) as "write"."""
+    real_open = io.open
+
+    def timed_open(file, mode="r", *args, **kwargs):
+        opened = real_open(file, mode, *args, **kwargs)
+        return _TimedFile(opened, clock) if "w" in mode else opened
+    io.open = timed_open
+
 
 def measure_call(call):
     """Runs ``call()`` and returns (cpu s, wall s, peak growth bytes)."""
@@ -119,6 +151,7 @@ def _check_output(path, printed, expected_lines):
 def sign(path, warmup, sandbox):
     sign_module, _ = _client_modules(sandbox)
     from CorvaneSDK.CorvaneSign.corvane_signature.sign.post_sign import PostSignInstructions
+    from CorvaneSDK.CorvaneSign.corvane_signature.sign.prepared_output import PreparedOutput
 
     clock = Clock()
     arguments = (sandbox["api_token"], sandbox["tenant_id"], "rsa", sandbox["user_id"])
@@ -134,6 +167,9 @@ def sign(path, warmup, sandbox):
                                                                     "completion")
         clock.method(PostSignInstructions, "append_validation_info", "ltv")
         clock.method(PostSignInstructions, "append_archival_timestamp", "doc_timestamp")
+        # The prepared document is copied and digested when its digest is first read.
+        clock.plain_method(PreparedOutput, "_make", "digest")
+        time_output_writes(clock)
         os.unlink(out)
         with contextlib.redirect_stdout(printed):
             cpu, wall, peak = measure_call(lambda: sign_module.sign_test(path, out, *arguments))

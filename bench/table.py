@@ -10,19 +10,26 @@ _COLUMNS = [
     ("MB", 6, lambda r: "%.1f" % (r["limit"]["size"] / MB)),
     ("L ms", 6, lambda r: "%.0f" % (1000 * r["limit"]["limit"])),
     ("sign ms", 8, lambda r: "%.0f" % (1000 * r["sign"]["cpu"])),
-    ("/L", 5, lambda r: "%.2f" % (r["sign"]["cpu"] / r["limit"]["limit"])),
+    ("/L", 5, lambda r: _ratio(r, r["sign"]["cpu"], r["limit"]["limit"])),
     ("wall s", 6, lambda r: "%.2f" % r["sign"]["wall"]),
     ("prep", 5, lambda r: _phase(r, "preparation")),
+    ("digest", 6, lambda r: _phase(r, "digest")),
     ("compl", 5, lambda r: _phase(r, "completion")),
     ("ltv", 5, lambda r: _phase(r, "ltv")),
     ("docts", 5, lambda r: _phase(r, "doc_timestamp")),
+    ("write", 5, lambda r: _phase(r, "write")),
     ("peak MB", 7, lambda r: "%.0f" % (r["sign"]["peak_growth"] / MB)),
-    ("/size", 5, lambda r: "%.2f" % (r["sign"]["peak_growth"] / r["limit"]["size"])),
+    ("/size", 5, lambda r: _ratio(r, r["sign"]["peak_growth"], r["limit"]["size"])),
     ("ts ms", 6, lambda r: "%.0f" % (1000 * r["timestamp"]["cpu"])),
-    ("/(H+C)", 6, lambda r: "%.2f" % (r["timestamp"]["cpu"] / _hash_and_copy(r))),
+    ("/(H+C)", 6, lambda r: _ratio(r, r["timestamp"]["cpu"], _hash_and_copy(r))),
     ("wall s", 6, lambda r: "%.2f" % r["timestamp"]["wall"]),
     ("peak MB", 7, lambda r: "%.0f" % (r["timestamp"]["peak_growth"] / MB)),
 ]
+
+
+def _ratio(row, value, base):
+    # Against the cost of a file under 1 MB, fixed costs make any ratio meaningless.
+    return "%.2f" % (value / base) if row["limit"]["size"] >= MB else "-"
 
 
 def _phase(row, name):
@@ -35,7 +42,9 @@ def _hash_and_copy(row):
 
 
 def table(rows):
-    """The rows as a fixed-width text table (times in ms of client CPU unless noted)."""
+    """The rows as a fixed-width text table: client CPU times in ms (wall
+    times in s), sign phases, peak memory growth in MB; H + C is one SHA-256
+    and one copy of the file, L is 2 x H + C."""
     lines = [" ".join(heading.rjust(width) if i else heading.ljust(width)
                       for i, (heading, width, _) in enumerate(_COLUMNS))]
     for row in rows:

@@ -16,7 +16,7 @@ from ..exceptions import PdfReadError
 
 __all__ = ["FileInput", "regular_file_descriptor", "engine_piece", "digest_piece", "write_piece"]
 
-_CHUNK = 1 << 20
+_CHUNK = 256 * 1024
 # copy_file_range refuses these pairs of files; the copy then goes through a buffer.
 _NO_KERNEL_COPY = (errno.EXDEV, errno.ENOSYS, errno.EINVAL, errno.EOPNOTSUPP, errno.EBADF, errno.ETXTBSY)
 
@@ -74,9 +74,14 @@ class FileInput:
                     yield part
         self.check_unchanged()
 
-    def copy_into(self, view):
-        """Fills the writable ``view`` (of this file's length) with the file's bytes."""
-        self._read_into(view, 0)
+    def copy_into(self, view, digest=None):
+        """Fills the writable ``view`` (of this file's length) with the file's
+        bytes, feeding them to ``digest`` too when one is given."""
+        for offset in range(0, self.length, _CHUNK):
+            with view[offset:offset + _CHUNK] as part:
+                self._read_into(part, offset)
+                if digest is not None:
+                    digest.update(part)  # while the chunk is still in the cache
         self.check_unchanged()
 
     def write_to(self, stream):

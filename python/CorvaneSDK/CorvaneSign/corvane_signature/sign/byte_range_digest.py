@@ -21,14 +21,23 @@ def _ranges(byte_range):
     return [(byte_range[i], byte_range[i] + byte_range[i + 1]) for i in range(0, len(byte_range), 2)]
 
 
-def digest_byte_ranges(pieces, byte_range):
-    """SHA-256 over ``byte_range`` of the document made of ``pieces`` (bytes-like or FileInput, in order)."""
+def digest_byte_ranges(pieces, byte_range, prefix=None):
+    """SHA-256 over ``byte_range`` of the document made of ``pieces`` (bytes-like or FileInput, in order).
+
+    ``prefix`` is (length, hashlib SHA-256 object over the document's first
+    length bytes): when the byte range begins with these bytes, they are not
+    hashed again.
+    """
     total = sum(len(piece) for piece in pieces)
     digest = hashlib.sha256()
+    hashed = 0
+    if prefix is not None and tuple(byte_range[:1]) == (0,) and len(byte_range) > 1 and byte_range[1] >= prefix[0]:
+        hashed, digest = prefix[0], prefix[1].copy()
     for start, end in _ranges(byte_range):
         if start < 0 or end < start or end > total:
             raise SigningError("the byte range %r does not fit a document of %d bytes"
                                % (tuple(byte_range), total))
+        start = max(start, hashed)
         base = 0
         for piece in pieces:
             low, high = max(start, base), min(end, base + len(piece))

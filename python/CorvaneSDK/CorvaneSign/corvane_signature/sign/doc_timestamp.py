@@ -48,13 +48,13 @@ def timestamp_token_der(token, digest, timestamper):
 
 
 class _PreparedTimestamp:
-    def __init__(self, document, pieces, field_name, bytes_reserved):
+    def __init__(self, document, pieces, field_name, bytes_reserved, prefix):
         update, self.byte_range = document.prepare_signature(
             field_name, SigSeedSubFilter.ETSI_RFC3161.value, bytes_reserved, document_timestamp=True)
         self.update = bytearray(update)
         self.bytes_reserved = bytes_reserved
         self.base_length = sum(len(piece) for piece in pieces)
-        self.digest = digest_byte_ranges(list(pieces) + [self.update], self.byte_range)
+        self.digest = digest_byte_ranges(list(pieces) + [self.update], self.byte_range, prefix)
 
     def embed(self, der):
         start = self.byte_range[1] - self.base_length + 1
@@ -63,11 +63,11 @@ class _PreparedTimestamp:
         return bytes(self.update)
 
 
-def _steps(document, pieces, field_name, timestamper):
+def _steps(document, pieces, field_name, timestamper, prefix=None):
     """Yields each digest to timestamp and receives its token; returns (update, token DER)."""
     reserve = DEFAULT_TOKEN_RESERVE
     for _attempt in range(2):
-        prepared = _PreparedTimestamp(document, pieces, field_name, reserve)
+        prepared = _PreparedTimestamp(document, pieces, field_name, reserve, prefix)
         token = yield prepared.digest
         der = timestamp_token_der(token, prepared.digest, timestamper)
         if len(der) <= reserve:
@@ -93,9 +93,12 @@ def timestamp_update(document, pieces, timestamper, field_name):
                   lambda digest: timestamper.timestamp(digest, "sha256"))
 
 
-async def async_timestamp_update(document, pieces, timestamper, field_name):
-    """As timestamp_update, awaiting ``timestamper.async_timestamp`` when it has one."""
-    steps = _steps(document, pieces, field_name, timestamper)
+async def async_timestamp_update(document, pieces, timestamper, field_name, prefix=None):
+    """As timestamp_update, awaiting ``timestamper.async_timestamp`` when it has one.
+
+    ``prefix`` is the digest of the document's beginning when it is known
+    (see digest_byte_ranges)."""
+    steps = _steps(document, pieces, field_name, timestamper, prefix)
     digest = next(steps)
     while True:
         fetch = getattr(timestamper, "async_timestamp", None)

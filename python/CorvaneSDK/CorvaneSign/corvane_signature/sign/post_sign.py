@@ -68,10 +68,13 @@ class PostSignInstructions:
         append_update(output, update)
 
     async def append_archival_timestamp(self, output):
-        """Appends a document timestamp over the whole of ``output``."""
+        """Appends a document timestamp over the whole of ``output``; the
+        untouched beginning of a prepared output is not hashed again."""
+        prefix = getattr(output, "hashed_prefix", None)
         content = document_bytes(output)
         document = _pdfengine.open(content)
         field_name = free_field_name(document, "DocumentTimestamp")
-        update, _token = await async_timestamp_update(document, [content], self.timestamper, field_name)
+        update, _token = await async_timestamp_update(document, [content], self.timestamper, field_name,
+                                                      prefix)
         del document, content
         append_update(output, update)

@@ -2,43 +2,46 @@
 input followed by the prepared update.
 
 It is made on first use, in one copy straight into its own buffer, and the
-digest of the signed byte ranges is taken from that buffer at the same time.
-A preparation whose output and digest are never used (the completion phase
+digest of the signed byte ranges is taken while the bytes are copied.  A
+preparation whose output and digest are never used (the completion phase
 prepares the document again only for its post-sign instructions) never
-copies or hashes the document.  The stream also knows whether anything but
-reading has touched it since, so that embedding the signature into it needs
-no second digest of the whole document.
+copies or hashes the document.
+
+The stream also tracks what has been written to it since, so that embedding
+the signature needs no second digest of the untouched document, and a
+document timestamp over the final file continues the digest of its
+untouched beginning instead of hashing it again.
 """
 
+import hashlib
 import io
 
-from ..pdf_utils.file_input import FileInput
+from ..pdf_utils.file_input import FileInput, digest_piece
 from .byte_range_digest import digest_byte_ranges
 
 __all__ = ["PreparedOutput"]
 
 _READING = ("getvalue", "read", "read1", "readinto", "readinto1", "readline", "readlines", "seek", "tell",
             "__iter__", "__next__", "__getstate__")
-_CHANGING = ("getbuffer", "write", "writelines", "truncate", "__setstate__")
 
 
 class PreparedOutput(io.BytesIO):
-    """``pieces`` (bytes-like objects and FileInputs) joined, once needed.
-
-    ``digest_of(byte_range)`` is the SHA-256 of those ranges of the joined
-    bytes as they were made; ``unchanged`` is True until the content is
-    written to, truncated or exported writable (``getbuffer``).
-    """
+    """``pieces`` (bytes-like objects and FileInputs) joined, once needed,
+    prepared for a signature over ``byte_range`` (which starts at offset 0
+    and whose first range covers the first piece)."""
 
     def __init__(self, pieces, byte_range):
         super().__init__()
         self._pieces = tuple(pieces)
         self._byte_range = tuple(byte_range)
         self._digest = None
+        self._prefix = None       # (length, hash of the first length bytes as made)
         self._changed = False
+        self._intact = None       # the bytes before this offset are as made
 
     @property
     def unchanged(self):
+        """True until the content is written to, truncated or exported writable."""
         return not self._changed
 
     @property
@@ -50,6 +53,14 @@ class PreparedOutput(io.BytesIO):
         self._make()
         return self._digest
 
+    @property
+    def hashed_prefix(self):
+        """(length, hashlib object) for the first length bytes, when they are
+        still as they were made and hashed; else None."""
+        if self._prefix is None or self._intact < self._prefix[0]:
+            return None
+        return self._prefix
+
     def close(self):
         # Also called when the stream is collected: closing needs no content.
         io.BytesIO.close(self)
@@ -57,30 +68,71 @@ class PreparedOutput(io.BytesIO):
     def _make(self):
         if self._digest is not None or self.closed:
             return
-        pieces = self._pieces
+        pieces, byte_range = self._pieces, self._byte_range
         length = sum(len(piece) for piece in pieces)
+        prefix_length = byte_range[1] if byte_range[0] == 0 else 0
         io.BytesIO.__init__(self, bytes(length))  # zeroed pages, touched only once, by the copy
+        head = hashlib.sha256()
         with io.BytesIO.getbuffer(self) as view:
-            base = 0
+            base = hashed = 0  # bytes hashed while they were copied, from the start
             for piece in pieces:
+                feed = head if hashed == base and base + len(piece) <= prefix_length else None
                 with view[base:base + len(piece)] as part:
-                    if isinstance(piece, FileInput):
-                        piece.copy_into(part)
-                    else:
-                        part[:] = piece
+                    _copy(piece, part, feed)
                 base += len(piece)
-            digest = digest_byte_ranges([view], self._byte_range)
-        self._digest = digest
+                if feed is not None:
+                    hashed = base
+            digest_piece(head, view, hashed, prefix_length)
+            self._prefix = (prefix_length, head)
+            self._digest = digest_byte_ranges([view], byte_range, self._prefix)
+        self._intact = length
         self._pieces = ()
 
+    def _touched_from(self, offset):
+        self._changed = True
+        self._intact = min(self._intact, offset)
 
-def _made_first(name, changes):
+    def write(self, data):
+        self._make()
+        self._touched_from(io.BytesIO.tell(self))
+        return io.BytesIO.write(self, data)
+
+    def writelines(self, lines):
+        self._make()
+        self._touched_from(io.BytesIO.tell(self))
+        return io.BytesIO.writelines(self, lines)
+
+    def truncate(self, size=None):
+        self._make()
+        self._touched_from(io.BytesIO.tell(self) if size is None else size)
+        return io.BytesIO.truncate(self, size)
+
+    def getbuffer(self):
+        self._make()
+        self._touched_from(0)  # the view can write anywhere
+        return io.BytesIO.getbuffer(self)
+
+    def __setstate__(self, state):
+        self._make()
+        self._touched_from(0)
+        return io.BytesIO.__setstate__(self, state)
+
+
+def _copy(piece, view, digest):
+    """Copies ``piece`` into ``view``, feeding ``digest`` (when given) with the bytes."""
+    if isinstance(piece, FileInput):
+        piece.copy_into(view, digest)
+        return
+    view[:] = piece
+    if digest is not None:
+        digest.update(view)
+
+
+def _made_first(name):
     method = getattr(io.BytesIO, name)
 
     def made_first(self, *args, **kwargs):
         self._make()
-        if changes:
-            self._changed = True
         return method(self, *args, **kwargs)
 
     made_first.__name__ = name
@@ -88,5 +140,5 @@ def _made_first(name, changes):
     return made_first
 
 
-for _name in _READING + _CHANGING:
-    setattr(PreparedOutput, _name, _made_first(_name, _name in _CHANGING))
+for _name in _READING:
+    setattr(PreparedOutput, _name, _made_first(_name))
