@@ -14,16 +14,19 @@ def decode_all(value):
     pending = [value]
     while pending:
         item = pending.pop()
-        if isinstance(item, core.Choice):
-            pending.append(item.chosen)
-        elif isinstance(item, core.Sequence):
-            pending.extend(item[name] for name in item)
-        elif isinstance(item, core.SequenceOf):
-            pending.extend(item)
-        elif isinstance(item, core.Any):
-            pending.append(item.parsed)
-        else:
-            item.native
+        try:
+            if isinstance(item, core.Choice):
+                pending.append(item.chosen)
+            elif isinstance(item, core.Sequence):
+                pending.extend(item[name] for name in item)
+            elif isinstance(item, core.SequenceOf):
+                pending.extend(item)
+            elif isinstance(item, core.Any):
+                pending.append(item.parsed)
+            else:
+                item.native
+        except KeyError as error:  # an enumeration value the type does not know
+            raise ValueError("unknown value %s in %s" % (error, type(item).__name__)) from None
 
 
 def _unarmor_all(data):

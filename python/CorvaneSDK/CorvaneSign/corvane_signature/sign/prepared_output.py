@@ -22,7 +22,7 @@ from .byte_range_digest import digest_byte_ranges
 __all__ = ["PreparedOutput"]
 
 _READING = ("getvalue", "read", "read1", "readinto", "readinto1", "readline", "readlines", "seek", "tell",
-            "__iter__", "__next__", "__getstate__")
+            "__iter__", "__next__")
 
 
 class PreparedOutput(io.BytesIO):
@@ -112,10 +112,15 @@ class PreparedOutput(io.BytesIO):
         self._touched_from(0)  # the view can write anywhere
         return io.BytesIO.getbuffer(self)
 
-    def __setstate__(self, state):
-        self._make()
-        self._touched_from(0)
-        return io.BytesIO.__setstate__(self, state)
+    def __reduce_ex__(self, protocol):
+        # Copies and pickles are plain io.BytesIO objects with the same content and position.
+        return _bytes_io, (self.getvalue(), self.tell())
+
+
+def _bytes_io(content, position):
+    stream = io.BytesIO(content)
+    stream.seek(position)
+    return stream
 
 
 def _copy(piece, view, digest):

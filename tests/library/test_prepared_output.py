@@ -1,0 +1,140 @@
+"""The prepared output knows when it was touched: embedding trusts only an
+untouched own output without hashing it again, and the archival timestamp
+continues the digest only of an untouched beginning."""
+
+import asyncio
+import copy
+import hashlib
+import io
+
+import pytest
+from asn1crypto import ocsp, x509
+
+from CorvaneSDK.CorvaneSign.corvane_certvalidator.decoding import decode_all
+from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
+from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.incremental_writer import IncrementalPdfFileWriter
+from CorvaneSDK.CorvaneSign.corvane_signature.sign import fields, signers
+from CorvaneSDK.CorvaneSign.corvane_signature.sign.byte_range_digest import digest_byte_ranges
+from CorvaneSDK.CorvaneSign.corvane_signature.sign.signers.pdf_signer import PdfTBSDocument
+from support import sample_pdfs
+from support.library_pki import FakeSigner
+from support.pdf_oracles import covered_bytes
+
+ONE_PAGE = sample_pdfs.qpdf(sample_pdfs.document(), "--object-streams=disable")
+
+
+def prepare(pki):
+    meta = signers.PdfSignatureMetadata(field_name="Signature1", md_algorithm="sha256",
+                                        subfilter=fields.SigSeedSubFilter.PADES)
+    pdf_signer = signers.PdfSigner(meta, signer=FakeSigner(pki, signing_cert=False))
+    prepared_digest, _, output = asyncio.run(pdf_signer.async_digest_doc_for_signing(
+        IncrementalPdfFileWriter(io.BytesIO(ONE_PAGE)), bytes_reserved=8000))
+    return prepared_digest, output
+
+
+def finish(pki, prepared_digest, stream):
+    async def flow():
+        signer = FakeSigner(pki)
+        attrs = await signer.signed_attrs(prepared_digest.document_digest, "sha256")
+        container = await signer.async_sign_prescribed_attributes("sha256", signed_attrs=attrs)
+        await PdfTBSDocument.async_finish_signing(stream, prepared_digest=prepared_digest, signature_cms=container)
+    asyncio.run(flow())
+
+
+def tamper_by_write(output):
+    output.seek(20)
+    output.write(b"X")
+
+
+def tamper_through_buffer(output):
+    with output.getbuffer() as view:
+        view[20] = ord("X")
+
+
+def rewrite_same_bytes(output):
+    output.seek(20)
+    output.write(output.getvalue()[20:21])
+
+
+def plain_copy(output):
+    return io.BytesIO(output.getvalue())
+
+
+@pytest.mark.parametrize("change, refused", [
+    (None, False),
+    (rewrite_same_bytes, False),  # touched, so hashed again: the bytes still match
+    (tamper_by_write, True),
+    (tamper_through_buffer, True),
+])
+def test_embedding_hashes_again_whatever_was_touched(pki, change, refused):
+    prepared_digest, output = prepare(pki)
+    if change is not None:
+        change(output)
+    if refused:
+        with pytest.raises(exceptions.SigningError, match="do not hash to the prepared digest"):
+            finish(pki, prepared_digest, output)
+    else:
+        finish(pki, prepared_digest, output)
+        assert hashlib.sha256(covered_bytes(output.getvalue(), prepared_digest.byte_range)).digest() \
+            == prepared_digest.document_digest
+
+
+def test_a_copy_of_the_prepared_output_is_accepted_after_hashing_it(pki):
+    prepared_digest, output = prepare(pki)
+    for other in (plain_copy(output), copy.copy(output)):
+        assert type(other) is io.BytesIO and other.getvalue() == output.getvalue()
+        finish(pki, prepared_digest, other)
+
+
+@pytest.mark.parametrize("offset, kept", [(0, False), ("before signature", False),
+                                          ("signature", True), ("end", True)])
+def test_the_digest_of_the_beginning_is_continued_only_while_untouched(pki, offset, kept):
+    prepared_digest, output = prepare(pki)
+    start = prepared_digest.reserved_region_start
+    output.seek({"before signature": start - 1, "signature": start, "end": len(output.getvalue())}
+                .get(offset, offset))
+    output.write(b"<")
+    prefix = output.hashed_prefix
+    assert (prefix is not None) == kept
+    if kept:
+        data = output.getvalue()
+        byte_range = (0, start + 5, len(data) - 7, 7)
+        assert digest_byte_ranges([data], byte_range, prefix) == digest_byte_ranges([data], byte_range)
+        assert digest_byte_ranges([data], byte_range) == hashlib.sha256(covered_bytes(data, byte_range)).digest()
+
+
+def _variants(der):
+    yield der
+    yield der[:-3]
+    for position in range(4, len(der), max(1, len(der) // 40)):
+        damaged = bytearray(der)
+        damaged[position] ^= 0x5A
+        yield bytes(damaged)
+
+
+def _outcome(decode, asn1_type, der, refusals=(ValueError, TypeError)):
+    try:
+        decode(asn1_type.load(der))
+        return "decoded"
+    except refusals:
+        return "refused"
+
+
+@pytest.mark.parametrize("kind", ["certificate", "ocsp"])
+def test_decoding_everything_refuses_what_native_refuses(pki, kind):
+    if kind == "certificate":
+        asn1_type, der = x509.Certificate, pki.tsa.asn1.dump()
+    else:
+        asn1_type = ocsp.OCSPResponse
+        der = ocsp.OCSPResponse({"response_status": "successful", "response_bytes": {
+            "response_type": "basic_ocsp_response", "response": ocsp.BasicOCSPResponse({
+                "tbs_response_data": {"responder_id": {"by_key": b"\x01" * 20},
+                                      "produced_at": pki.tsa.asn1.not_valid_before, "responses": []},
+                "signature_algorithm": {"algorithm": "sha256_rsa"}, "signature": b"\x00" * 8})}}).dump()
+    # .native also raises KeyError for unknown enumeration values; decode_all reports them as ValueError.
+    outcomes = [(_outcome(decode_all, asn1_type, variant),
+                 _outcome(lambda value: value.native, asn1_type, variant, (ValueError, TypeError, KeyError)))
+                for variant in _variants(der)]
+    assert outcomes[0] == ("decoded", "decoded")
+    assert all(ours == theirs for ours, theirs in outcomes), outcomes
+    assert ("refused", "refused") in outcomes
