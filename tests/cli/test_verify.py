@@ -78,3 +78,18 @@ def test_trust_is_decided_only_against_given_roots(corvane, sandbox, signed_at, 
         assert entry["digest_valid"] and entry["signature_valid"]
     if trusted is False:
         assert all("not a trusted root" in " ".join(entry["problems"]) for entry in run.report["signatures"])
+
+
+def test_a_second_signature_keeps_the_first_valid(corvane, sandbox, signed_at, tmp_path):
+    from support.sandbox_signing import sign_at_level
+    path = tmp_path / "twice.pdf"
+    path.write_bytes(sign_at_level(sandbox, signed_at["B-LTA"].read_bytes(), "B-LTA", "Signature2", pki="ecdsa"))
+    run = corvane("verify", path, "--trust", sandbox.root_cert_path, "--json")
+    assert run.code == 0
+    fields = [entry["field"] for entry in run.report["signatures"]]
+    assert fields == [item["field"] for item in pdfsig(path.read_bytes())]
+    assert fields == ["Signature1", "DocumentTimestamp1", "Signature2", "DocumentTimestamp2"]
+    first = run.entry("Signature1")
+    assert first["later_revisions"]["added"] == ["validation data (DSS)", "document timestamp", "signature"]
+    assert first["pades_level"] == run.entry("Signature2")["pades_level"] == "B-LTA"
+    assert [entry["revision"] for entry in run.report["signatures"]] == [2, 4, 5, 7]

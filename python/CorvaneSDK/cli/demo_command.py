@@ -33,7 +33,7 @@ def _say(line=""):
     print(line, flush=True)
 
 
-def _sign_in_sandbox(source, output):
+def _sign_in_sandbox(source, label, output):
     from .. import sign
     from ..sandbox import Sandbox
     _say("Starting the local sandbox: test PKI, signing service, timestamp server, OCSP and CRLs ...")
@@ -41,7 +41,7 @@ def _sign_in_sandbox(source, output):
         with Sandbox(log=False) as sandbox:
             user = sandbox.users[0]
             _say("Sandbox running at %s (tenant %s)" % (sandbox.url, sandbox.tenant_id))
-            _say("Signing %s as %s with CorvaneSDK.sign.sign_crvn ..." % (source, user["user_full_name"]))
+            _say("Signing %s as %s with CorvaneSDK.sign.sign_crvn ..." % (label, user["user_full_name"]))
             before = file_identity(output)
             try:
                 with rebound(sign, CRVN_DOMAIN_URL=sandbox.url):
@@ -60,14 +60,14 @@ def _sign_in_sandbox(source, output):
 def _demo(arguments):
     output = arguments.output or DEFAULT_OUTPUT
     with tempfile.TemporaryDirectory(prefix="corvane-demo-") as folder:
-        source = arguments.input
+        source = label = arguments.input
         if source is None:
-            source = os.path.join(folder, SAMPLE_NAME)
+            source, label = os.path.join(folder, SAMPLE_NAME), "the bundled sample PDF"
             with open(source, "wb") as handle:
                 handle.write(sample_pdf())
         elif not os.path.isfile(source):
             raise CommandError("%s is not a file" % source)
-        roots = _sign_in_sandbox(source, output)
+        roots = _sign_in_sandbox(source, label, output)
     report = verify_file(output, roots)
     _say()
     sys.stdout.write(render_report(report))
