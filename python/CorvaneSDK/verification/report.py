@@ -204,7 +204,6 @@ class _Signature(_Entry):
                 tsa_trusted = tsa_chain.trusted
                 if not tsa_trusted:
                     self.problem("signature timestamp: %s" % tsa_chain.problem)
-        self.time = token.time if token is not None and token.valid else None
 
         # Long-term validation: data that a later document timestamp covers
         # (checked at that timestamp's time), else the document's DSS now.
@@ -279,9 +278,11 @@ def verify_pdf(data, trust_roots=(), file_name=None):
     if not records:
         raise NoSignaturesError("the document has no signatures and no document timestamps")
     trust_roots = [as_certificate(cert) for cert in trust_roots]
-    values = [json.loads(value) for _field, value in _pdfengine.signature_values(history.document)]
+    values = _pdfengine.signature_values(history.document)
     entries = []
-    for record, value in zip(records, values):
+    for record, (field, value) in zip(records, values):
+        # Both lists come from the same walk of the form; a mismatch would be the engine's fault.
+        value = json.loads(value) if field == record[0] else {}
         kind = _DocumentTimestamp if record[1] == "/DocTimeStamp" else _Signature
         entries.append(kind(history, record, value))
     for entry in entries:
