@@ -9,6 +9,7 @@ from CorvaneSDK.CorvaneSign.corvane_certvalidator.registry import SimpleCertific
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import fields, signers, timestamps
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.signers.pdf_signer import DSSContentSettings, PdfTBSDocument
+from support.client_flow import prep_document
 
 LEVELS = ("B-B", "B-T", "B-LT", "B-LTA")
 
@@ -23,9 +24,7 @@ def _metadata(field_name, level, validation_context=None):
 def sign_at_level(sandbox, data, level, field_name="Signature1", pki="rsa"):
     """``data`` signed by the sandbox's first user, with what ``level`` needs and no more."""
     async def flow():
-        placeholder = signers.ExternalSigner(signature_value=bytes(256), signing_cert=None, cert_registry=None)
-        prep_digest, _, output = await signers.PdfSigner(_metadata(field_name, "B-B"), signer=placeholder) \
-            .async_digest_doc_for_signing(IncrementalPdfFileWriter(io.BytesIO(data)), bytes_reserved=30842)
+        prep_digest, output = await prep_document(data, field_name)
         value, certificate = sandbox.sign_digest(prep_digest.document_digest, pki=pki)
         ext_signer = signers.ExternalSigner(signing_cert=certificate, signature_value=value,
                                             cert_registry=SimpleCertificateStore())
