@@ -4,6 +4,7 @@
 
 #include "qpdf.hh"
 
+#include <algorithm>
 #include <memory>
 #include <string_view>
 
@@ -32,13 +33,22 @@ private:
 
 struct Piece {
     std::string_view memory;                 // the bytes, for a piece in memory
-    std::shared_ptr<const InputFile> file;   // or the file whose leading bytes it is
+    std::shared_ptr<const InputFile> file;   // or the file whose leading bytes it is,
+    qpdf_offset_t file_length = 0;           // this many
 
-    static Piece of_memory(std::string_view bytes) { return Piece{bytes, nullptr}; }
-    static Piece of_file(std::shared_ptr<const InputFile> file) { return Piece{{}, std::move(file)}; }
+    static Piece of_memory(std::string_view bytes) { return Piece{bytes, nullptr, 0}; }
+    static Piece of_file(std::shared_ptr<const InputFile> file) {
+        qpdf_offset_t length = file->size();
+        return Piece{{}, std::move(file), length};
+    }
 
-    qpdf_offset_t size() const noexcept {
-        return file ? file->size() : static_cast<qpdf_offset_t>(memory.size());
+    qpdf_offset_t size() const noexcept { return file ? file_length : static_cast<qpdf_offset_t>(memory.size()); }
+    // Its first `length` bytes (at most all of them).
+    Piece leading(qpdf_offset_t length) const {
+        Piece result = *this;
+        if (file) result.file_length = std::min(file_length, length);
+        else result.memory = memory.substr(0, static_cast<std::size_t>(std::min(size(), length)));
+        return result;
     }
 };
 

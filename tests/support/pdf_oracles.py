@@ -120,6 +120,7 @@ def pdfsig(data):
         signatures.append({"field": fields.get("Signature Field Name"),
                            "validation": fields.get("Signature Validation"),
                            "type": fields.get("Signature Type"),
+                           "signer": fields.get("Signer Certificate Common Name"),
                            "total": "Total document signed" in block})
     return signatures
 
