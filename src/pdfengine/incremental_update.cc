@@ -2,13 +2,14 @@
 
 #include "errors.hh"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace pdfengine {
 namespace {
 
-// Free numbers below the trailer's /Size are reused only up to this many;
-// beyond it new objects simply take qpdf's next number.
+// New objects are numbered from the trailer's /Size up, but never more than
+// this far above the highest object number in use.
 constexpr int kMaxReservedGap = 4096;
 
 std::string object_header(QPDFObjGen id) {
@@ -58,23 +59,24 @@ Held Held::item(int index) const {
 IncrementalUpdate::IncrementalUpdate(Document& document)
     : document_(document), pdf_(document.pdf_for_change()) {
     // New objects take numbers from the trailer's /Size up, never a number an
-    // earlier revision freed below it.
-    long long floor = document.last_section().size;
-    for (int gap = 0; gap < kMaxReservedGap && static_cast<long long>(pdf_.getObjectCount()) + 1 < floor; ++gap)
-        QPDFObjectHandle::newReserved(&pdf_);
+    // earlier revision freed below it. The update numbers them itself: qpdf's
+    // own numbering parses every object of the document first.
+    std::map<QPDFObjGen, QPDFXRefEntry> table = pdf_.getXRefTable();
+    long long highest = table.empty() ? 0 : table.rbegin()->first.getObj();
+    long long floor = std::min(document.last_section().size, highest + 1 + kMaxReservedGap);
+    next_number_ = static_cast<int>(std::max(highest + 1, floor));
 }
 
 QPDFObjectHandle IncrementalUpdate::add(QPDFObjectHandle direct_object) {
-    QPDFObjectHandle object = pdf_.makeIndirectObject(direct_object);
-    added_.insert(object.getObjGen());
-    return object;
+    QPDFObjGen id(next_number_++, 0);
+    pdf_.replaceObject(id, direct_object);
+    added_.insert(id);
+    return pdf_.getObject(id);
 }
 
 QPDFObjectHandle IncrementalUpdate::add_stream(const std::string& data, QPDFObjectHandle dictionary) {
-    QPDFObjectHandle stream = pdf_.newStream(data);
-    QPDFObjectHandle stream_dict = stream.getDict();
-    for (const std::string& key : dictionary.getKeys()) stream_dict.replaceKey(key, dictionary.getKey(key));
-    added_.insert(stream.getObjGen());
+    // Held as its dictionary until written: body_of() writes the data after it.
+    QPDFObjectHandle stream = add(dictionary);
     stream_data_[stream.getObjGen()] = data;
     return stream;
 }
@@ -98,7 +100,7 @@ std::string IncrementalUpdate::body_of(QPDFObjectHandle object) {
     if (body != bodies_.end()) return body->second;
     auto data = stream_data_.find(id);
     if (data != stream_data_.end()) {
-        QPDFObjectHandle dict = object.getDict().shallowCopy();
+        QPDFObjectHandle dict = object.shallowCopy();
         dict.removeKey("/Filter");
         dict.removeKey("/DecodeParms");
         dict.replaceKey("/Length", QPDFObjectHandle::newInteger(static_cast<long long>(data->second.size())));
@@ -172,7 +174,7 @@ void IncrementalUpdate::write_classic_xref(WrittenUpdate& update) {
 void IncrementalUpdate::write_xref_stream(WrittenUpdate& update) {
     qpdf_offset_t base = document_.length();
     // The xref stream is an object of the update too, numbered after all others.
-    int stream_number = static_cast<int>(pdf_.getObjectCount()) + 1;
+    int stream_number = next_number_;
     for (const auto& entry : update.offsets) stream_number = std::max(stream_number, entry.first.getObj() + 1);
     stream_number = static_cast<int>(std::max<long long>(stream_number, document_.last_section().size));
     QPDFObjGen stream_id(stream_number, 0);

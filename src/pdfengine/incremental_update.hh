@@ -40,7 +40,8 @@ public:
 
     // A new indirect object holding `direct_object`.
     QPDFObjectHandle add(QPDFObjectHandle direct_object);
-    // A new indirect stream with `data` (written unfiltered) and `dictionary` entries.
+    // A new indirect stream with `data` (written unfiltered) and `dictionary`
+    // entries; until written, the object is its dictionary.
     QPDFObjectHandle add_stream(const std::string& data, QPDFObjectHandle dictionary);
     // Declares that the holder of `held` is about to change.
     void touch(const Held& held);
@@ -63,6 +64,7 @@ private:
     std::map<QPDFObjGen, std::string> snapshots_;   // touched objects as they were
     std::map<QPDFObjGen, std::string> bodies_;
     std::map<QPDFObjGen, std::string> stream_data_;
+    int next_number_ = 1;   // of the next new object
 };
 
 }  // namespace pdfengine

@@ -108,6 +108,17 @@ def test_classic_xref_subsections_are_contiguous_and_point_at_the_objects():
     assert size == max(max(written) + 1, 7)
 
 
+@pytest.mark.parametrize("size, first_new", [(None, 6), (40, 40), (100000, 6 + 4096)])
+def test_new_objects_are_numbered_from_the_trailer_size_up_but_not_far_beyond_the_objects(size, first_new):
+    data = sample_pdfs.document()  # objects 1 to 5, /Size 6
+    if size is not None:
+        data = data.replace(b"/Size 6 ", b"/Size %d " % size)
+    update, _ = prepare(data)
+    new = [number for number in object_numbers(update) if number > 5]
+    assert min(new) == first_new and sorted(new) == list(range(first_new, first_new + len(new)))
+    assert [s[0] for s in _pdfengine.open(data + update).signatures()] == ["Signature1"]
+
+
 def test_existing_unsigned_field_is_filled_without_a_new_widget():
     update, _ = prepare(UNSIGNED_FIELD, field="Approval")
     output = UNSIGNED_FIELD + update
