@@ -29,7 +29,8 @@ Document::Document(std::vector<std::string_view> pieces) : pieces_(std::move(pie
         fail(Failure::read, "the document's trailer has no valid /Size");
     last_section_.size = size.getIntValue();
     if (!trailer.getKey("/Root").isDictionary())
-        fail(Failure::read, "the document's trailer has no /Root catalog dictionary");
+        fail(Failure::read, "the document's trailer has no /Root catalog dictionary: "
+                            "its cross-reference table is damaged or the file is not a PDF document");
 }
 
 void Document::check_header() const {
@@ -75,16 +76,17 @@ std::unique_ptr<QPDF> Document::parse() const {
     } catch (const QPDFExc& error) {
         std::string message = error.what();
         bool about_encryption = message.find("encrypt") != std::string::npos;
-        if (error.getErrorCode() == qpdf_e_password ||
-            (error.getErrorCode() == qpdf_e_unsupported && about_encryption))
-            fail(Failure::encrypted, "the PDF document is encrypted (" + error.getMessageDetail() +
-                                         "); encrypted documents cannot be signed");
+        if (error.getErrorCode() == qpdf_e_password)
+            fail(Failure::encrypted, "the PDF document is encrypted with a user password (" +
+                                         error.getMessageDetail() +
+                                         "): documents that need a password to open cannot be signed");
+        if (error.getErrorCode() == qpdf_e_unsupported && about_encryption)
+            fail(Failure::encrypted, "the PDF document is encrypted in a way that cannot be read (" +
+                                         error.getMessageDetail() + "); it cannot be signed");
         fail(Failure::read, std::string("the PDF document cannot be read: ") + error.what());
     } catch (const std::exception& error) {
         fail(Failure::read, std::string("the PDF document cannot be read: ") + error.what());
     }
-    if (pdf->isEncrypted())
-        fail(Failure::encrypted, "the PDF document is encrypted; encrypted documents cannot be signed");
     QPDFObjectHandle trailer = pdf->getTrailer();
     if (!last_section_.is_stream && trailer.getKey("/Type").isNameAndEquals("/XRef"))
         fail(Failure::read, "the PDF document's final startxref does not point at its last xref section");
