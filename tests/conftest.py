@@ -17,3 +17,14 @@ def sandbox(_sandbox_session):
     recorded requests are reset after each test that uses it."""
     yield _sandbox_session
     _sandbox_session.reset()
+
+
+@pytest.fixture
+def service(sandbox, monkeypatch):
+    """Both client modules pointed at the sandbox."""
+    import CorvaneSDK.sign as sign
+    import CorvaneSDK.timestamp as timestamp
+    for module in (sign, timestamp):
+        monkeypatch.setattr(module, "CRVN_DOMAIN_URL", sandbox.url)
+        monkeypatch.setattr(module, "DUMMY_HTTP_TS", sandbox.open_tsa_url)
+    return sandbox
