@@ -10,6 +10,8 @@ namespace {
 
 constexpr std::size_t kHeaderWindow = 1024;
 constexpr std::size_t kTailWindow = 1024;
+// ISO 32000-1, Annex C: the largest indirect object number.
+constexpr long long kMaxObjectNumber = 8388607;
 
 bool is_pdf_space(char c) {
     return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
@@ -27,6 +29,12 @@ Document::Document(std::vector<std::string_view> pieces) : pieces_(std::move(pie
     QPDFObjectHandle size = trailer.getKey("/Size");
     if (!size.isInteger() || size.getIntValue() < 1)
         fail(Failure::read, "the document's trailer has no valid /Size");
+    // New objects are numbered from /Size up: a /Size past the largest object
+    // number PDF allows would give an update no reader can follow.
+    if (size.getIntValue() > kMaxObjectNumber + 1)
+        fail(Failure::read, "the document's trailer /Size " + std::to_string(size.getIntValue()) +
+                                " is beyond the largest object number a PDF document can have (" +
+                                std::to_string(kMaxObjectNumber) + "): its trailer is damaged");
     last_section_.size = size.getIntValue();
     if (!trailer.getKey("/Root").isDictionary())
         fail(Failure::read, "the document's trailer has no /Root catalog dictionary: "

@@ -23,6 +23,7 @@ REFUSED = {
     "truncated": (exceptions.PdfReadError, "truncated"),
     "long-garbage-after-eof": (exceptions.PdfReadError, "no startxref at its end"),
     "broken-xref-offsets": (exceptions.PdfReadError, "cross-reference table is damaged"),
+    "trailer-size-beyond-pdf-limits": (exceptions.PdfReadError, "/Size 4000000000 is beyond the largest object number"),
     "zero-bytes": (exceptions.PdfReadError, "empty"),
     "not-a-pdf": (exceptions.PdfReadError, "not a PDF document"),
 }

@@ -221,6 +221,7 @@ AWKWARD = {
     "garbage-after-eof": lambda: document() + b"\x00garbage that is not PDF\n" * 4,
     "long-garbage-after-eof": lambda: document() + b"garbage " * 400,
     "broken-xref-offsets": lambda: broken_xref_offsets(document()),
+    "trailer-size-beyond-pdf-limits": lambda: document().replace(b"/Size 6", b"/Size 4000000000"),
     "zero-bytes": lambda: b"",
     "not-a-pdf": lambda: b"GIF89a\x01\x00\x01\x00" + bytes(range(256)),
     "very-many-objects": many_objects,
