@@ -36,6 +36,10 @@ Document::Document(std::vector<std::string_view> pieces) : pieces_(std::move(pie
                                 " is beyond the largest object number a PDF document can have (" +
                                 std::to_string(kMaxObjectNumber) + "): its trailer is damaged");
     last_section_.size = size.getIntValue();
+    // The catalog must be an object of its own: an update rewrites it by number.
+    if (!trailer.getKey("/Root").isIndirect() && trailer.getKey("/Root").isDictionary())
+        fail(Failure::read, "the document's trailer holds its /Root catalog directly instead of referring to "
+                            "it: the trailer is damaged");
     if (!trailer.getKey("/Root").isDictionary())
         fail(Failure::read, "the document's trailer has no /Root catalog dictionary: "
                             "its cross-reference table is damaged or the file is not a PDF document");
