@@ -32,15 +32,23 @@ def encryption_of(data):
     return [line for line in shown.stdout.splitlines() if not line.startswith("Supplied password")]
 
 
-def dss_certificates(data):
-    """The certificates in the DSS, decrypted and decoded by qpdf."""
+def decrypted_objects(data):
+    """The document's objects as qpdf decrypts them, with stream data inline."""
     shown = _with_file(data, lambda path, _: subprocess.run(
         ["qpdf", "--json=2", "--json-stream-data=inline", "--json-key=qpdf", path],
         capture_output=True, text=True))
-    objects = json.loads(shown.stdout)["qpdf"][1]
-    catalog = next(v["value"] for v in objects.values()
-                   if isinstance(v.get("value"), dict) and v["value"].get("/Type") == "/Catalog")
-    dss = objects["obj:" + catalog["/DSS"]]["value"]
+    return json.loads(shown.stdout)["qpdf"][1]
+
+
+def catalog_of(objects):
+    return next(v["value"] for v in objects.values()
+                if isinstance(v.get("value"), dict) and v["value"].get("/Type") == "/Catalog")
+
+
+def dss_certificates(data):
+    """The certificates in the DSS, decrypted and decoded by qpdf."""
+    objects = decrypted_objects(data)
+    dss = objects["obj:" + catalog_of(objects)["/DSS"]]["value"]
     return [x509.Certificate.load(base64.b64decode(objects["obj:" + ref]["stream"]["data"]))
             for ref in dss["/Certs"]]
 
@@ -69,6 +77,8 @@ def test_document_without_user_password_is_signed_and_stays_encrypted(service, t
     appended = signed[len(original):]
     assert b"Signature1" not in appended and b"Signer Name" not in appended
     assert {f for f, _, _ in _pdfengine.open(signed).fields()} == {"Signature1", "DocumentTimestamp1"}
+    # The catalog, rewritten by the update, keeps its own string readable.
+    assert catalog_of(decrypted_objects(signed))["/Lang"] == "u:en-GB"
     subjects = {c.subject.native["common_name"] for c in dss_certificates(signed)}
     assert service.pki.root.subject.native["common_name"] in subjects
 
