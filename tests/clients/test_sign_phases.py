@@ -121,3 +121,14 @@ def test_password_truth_is_not_tested_when_user_name_is_false(library):
 
     digest = type("D", (), {"document_digest": b"d"})()
     asyncio.run(sign.proceed_with_signing("in", "F", digest, "OUT", b"s", "C", "http://t", "", Untestable()))
+
+
+@pytest.mark.parametrize("name, arguments", [
+    ("prep_document", 3), ("proceed_with_signing", 9), ("full_procedure", 7), ("full_procedure_test", 7),
+])
+def test_coroutine_functions_return_coroutines_that_have_not_started(library, name, arguments):
+    coroutine = getattr(sign, name)(*range(arguments))
+    assert asyncio.iscoroutine(coroutine)
+    assert type(coroutine).__name__ == "coroutine" and coroutine.__name__ == name
+    coroutine.close()
+    assert library.calls == []

@@ -24,8 +24,13 @@ def service(monkeypatch):
     def answer(*responses, credentials=CREDENTIALS):
         fake = FakeRequests(*responses)
         monkeypatch.setattr(timestamp, "requests", fake)
-        monkeypatch.setattr(timestamp, "decrypt_data",
-                            lambda text, token: json.dumps(credentials).encode())
+
+        def decrypt_data(text, token):
+            if isinstance(credentials, Exception):
+                raise credentials
+            return credentials if isinstance(credentials, bytes) else json.dumps(credentials).encode()
+
+        monkeypatch.setattr(timestamp, "decrypt_data", decrypt_data)
         return fake
     return answer
 
@@ -80,6 +85,9 @@ def test_refusal_prints_three_lines_and_opens_nothing(library, service, files, c
     (envelope({"_t": "x"}), {"ts_url": "u", "ts_username": "n"}, "'ts_password'"),
     (FakeResponse(200, json_error=ValueError("not json")), CREDENTIALS, "not json"),
     (ConnectionError("service unreachable"), CREDENTIALS, "service unreachable"),
+    (envelope({"_t": "x"}), ValueError("failed authentication"), "failed authentication"),
+    (envelope({"_t": "x"}), b"\xff\xfe", "can't decode byte 0xff"),
+    (envelope({"_t": "x"}), b"{not json", "Expecting property name"),
 ])
 def test_service_side_failures_print_exception_and_open_nothing(library, service, files, capsys,
                                                                  response, credentials, text):

@@ -248,4 +248,10 @@ py::Object open_document(const py::Object& module, const py::Object& pieces) {
     return self;
 }
 
+Document& engine_document(const py::Object& module, const py::Object& object) {
+    py::Object type = py::global(module, "Document");
+    if (!object.is_instance(type.get())) py::raise(PyExc_TypeError, "expected a _pdfengine.Document");
+    return document_of(object.get());
+}
+
 }  // namespace pdfengine::binding

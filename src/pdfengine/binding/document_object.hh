@@ -5,6 +5,8 @@
 
 #include "object.hh"
 
+#include "../document.hh"
+
 namespace pdfengine::binding {
 
 // Creates the type; the module binds it as its global `Document`.
@@ -12,5 +14,8 @@ py::Object create_document_type();
 
 // A new document of `module` reading `pieces` (bytes, or a tuple/list of bytes).
 py::Object open_document(const py::Object& module, const py::Object& pieces);
+
+// The engine document behind `object`, a Document of `module` (TypeError otherwise).
+Document& engine_document(const py::Object& module, const py::Object& object);
 
 }  // namespace pdfengine::binding

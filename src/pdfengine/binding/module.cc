@@ -4,6 +4,7 @@
 // incremental updates returned as bytes.
 #include "arguments.hh"
 #include "document_object.hh"
+#include "inspection.hh"
 #include "module.hh"
 
 namespace pdfengine::binding {
@@ -27,6 +28,7 @@ void exec_module(const py::Object& module) {
     for (std::size_t i = 0; i < exceptions.size(); ++i) py::bind(module, names[i], exceptions[i]);
     py::bind(module, "Document", create_document_type());
     py::bind_function(module, &open_definition);
+    bind_inspection(module);
 }
 
 PyModuleDef_Slot slots[] = {

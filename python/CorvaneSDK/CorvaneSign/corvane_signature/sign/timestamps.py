@@ -85,6 +85,9 @@ class HTTPTimeStamper:
                                 auth=self.auth)
         try:
             reply = TimeStampResp.load(response.content)
+            # The token's bytes as received: once asn1crypto has parsed inside a
+            # value it re-encodes it on every dump, certificate by certificate.
+            token_der = reply["time_stamp_token"].dump()
             status_info = reply["status"]
             status = status_info["status"].native
             reply.native  # the whole answer must decode, not just its status
@@ -101,7 +104,7 @@ class HTTPTimeStamper:
             raise self._fail(str(exc)) from None
         except (ValueError, TypeError, KeyError) as exc:
             raise self._fail("timestamp token cannot be decoded (%s)" % type(exc).__name__) from None
-        return token
+        return cms.ContentInfo.load(token_der)
 
     async def async_timestamp(self, message_digest, md_algorithm="sha256"):
         """Coroutine form of :meth:`timestamp`.

@@ -1,22 +1,22 @@
-"""The `corvane` command: sign, timestamp and verify PDFs from a shell.
+"""``corvane sign`` and ``corvane timestamp``: the two clients from a shell.
 
 The API token is read from --token-file or the CORVANE_API_TOKEN environment
 variable, never from the command line (where the process list would show it),
-and it is never printed.
+and it is never printed. Success means the output file was written: the
+clients report a refusal only by printing, so the command checks the file and
+repeats the service's answer.
 """
 
-import argparse
 import contextlib
+import io
 import os
 import sys
 
-__all__ = ["main"]
+from .errors import CommandError
+
+__all__ = ["TOKEN_VARIABLE", "add_sign_parser", "add_timestamp_parser", "rebound"]
 
 TOKEN_VARIABLE = "CORVANE_API_TOKEN"
-
-
-class CommandError(Exception):
-    """A failure reported as one line on stderr and a non-zero exit."""
 
 
 def _service_needed(arguments):
@@ -41,7 +41,8 @@ def _read_token(arguments):
     return token or None
 
 
-def _file_identity(path):
+def file_identity(path):
+    """What changes when a file is replaced: None when there is no file."""
     try:
         status = os.stat(path)
     except OSError:
@@ -50,8 +51,8 @@ def _file_identity(path):
 
 
 @contextlib.contextmanager
-def _rebound(module, **values):
-    """Temporarily sets module globals (the clients read them at call time)."""
+def rebound(module, **values):
+    """Temporarily sets module globals (the clients read them at call time); None keeps a value."""
     saved = {name: getattr(module, name) for name in values}
     for name, value in values.items():
         if value is not None:
@@ -68,7 +69,7 @@ def _refusals_recorded(module, request_names, refusals):
     """Wraps the module's service requests to keep the text of a refusal."""
     originals = {name: getattr(module, name) for name in request_names}
 
-    def wrap(name, request):
+    def wrap(request):
         def recording(*args):
             outcome = request(*args)
             if isinstance(outcome, tuple) and len(outcome) == 2 and not outcome[0]:
@@ -77,7 +78,7 @@ def _refusals_recorded(module, request_names, refusals):
         return recording
 
     for name, request in originals.items():
-        setattr(module, name, wrap(name, request))
+        setattr(module, name, wrap(request))
     try:
         yield
     finally:
@@ -92,16 +93,20 @@ def _scrub(text, secret):
 def _run_client(arguments, module, entry, args, request_names):
     """Runs a client entry point; raises CommandError unless it wrote the output."""
     token = args[2]
-    before = _file_identity(arguments.output)
+    before = file_identity(arguments.output)
     refusals = []
+    # The clients print their own lines; they pass through here so that no
+    # text of theirs can carry the token out.
+    printed = io.StringIO()
     try:
-        with _rebound(module, CRVN_DOMAIN_URL=arguments.service_url,
-                      DUMMY_HTTP_TS=arguments.test_tsa_url), \
-                _refusals_recorded(module, request_names, refusals):
+        with rebound(module, CRVN_DOMAIN_URL=arguments.service_url, DUMMY_HTTP_TS=arguments.test_tsa_url), \
+                _refusals_recorded(module, request_names, refusals), contextlib.redirect_stdout(printed):
             entry(*args)
     except Exception as error:
         raise CommandError(_scrub("%s: %s" % (type(error).__name__, error), token)) from None
-    after = _file_identity(arguments.output)
+    finally:
+        sys.stdout.write(_scrub(printed.getvalue(), token))
+    after = file_identity(arguments.output)
     if after is None or after == before:
         reason = "no output was written"
         if refusals:
@@ -111,7 +116,7 @@ def _run_client(arguments, module, entry, args, request_names):
 
 
 def _sign(arguments):
-    from . import sign
+    from .. import sign
     token = _read_token(arguments)
     entry = sign.sign_test if arguments.test else sign.sign_crvn
     _run_client(arguments, sign, lambda *a: entry(*a, user_id=arguments.user_id, email=arguments.email),
@@ -121,7 +126,7 @@ def _sign(arguments):
 
 
 def _timestamp(arguments):
-    from . import timestamp
+    from .. import timestamp
     token = _read_token(arguments)
     entry = timestamp.timestamp_test if arguments.test else timestamp.timestamp_crvn
     _run_client(arguments, timestamp, entry,
@@ -133,7 +138,7 @@ def _timestamp(arguments):
 def _add_service_options(parser, pki):
     parser.add_argument("input", help="PDF to read")
     parser.add_argument("output", help="PDF to write (replaced only when complete)")
-    parser.add_argument("--tenant", required=False, help="tenant identifier at the signing service")
+    parser.add_argument("--tenant", help="tenant identifier at the signing service")
     if pki:
         parser.add_argument("--pki", required=True, help="signing infrastructure, e.g. rsa or ecdsa")
         who = parser.add_mutually_exclusive_group()
@@ -146,32 +151,13 @@ def _add_service_options(parser, pki):
     parser.add_argument("--test-tsa-url", help="timestamp server used with --test")
 
 
-def build_parser():
-    parser = argparse.ArgumentParser(prog="corvane", description=__doc__.splitlines()[0])
-    commands = parser.add_subparsers(dest="command", required=True)
-
-    sign_parser = commands.add_parser("sign", help="sign a PDF with the remote service")
-    _add_service_options(sign_parser, pki=True)
-    sign_parser.set_defaults(run=_sign)
-
-    timestamp_parser = commands.add_parser("timestamp", help="add a document timestamp to a PDF")
-    _add_service_options(timestamp_parser, pki=False)
-    timestamp_parser.set_defaults(run=_timestamp)
-
-    # Listed for --help; main() hands its arguments to the sandbox untouched.
-    commands.add_parser("sandbox", help="run the local stand-in of the service (see: sandbox --help)")
-    return parser
+def add_sign_parser(commands):
+    parser = commands.add_parser("sign", help="sign a PDF with the remote service")
+    _add_service_options(parser, pki=True)
+    parser.set_defaults(run=_sign)
 
 
-def main(argv=None):
-    argv = sys.argv[1:] if argv is None else list(argv)
-    if argv[:1] == ["sandbox"]:
-        # Everything after the command belongs to the sandbox's own options.
-        from .sandbox.__main__ import main as sandbox_main
-        return sandbox_main(argv[1:])
-    arguments = build_parser().parse_args(argv)
-    try:
-        return arguments.run(arguments)
-    except CommandError as error:
-        print("corvane: %s" % error, file=sys.stderr)
-        return 1
+def add_timestamp_parser(commands):
+    parser = commands.add_parser("timestamp", help="add a document timestamp to a PDF")
+    _add_service_options(parser, pki=False)
+    parser.set_defaults(run=_timestamp)

@@ -1,0 +1,117 @@
+"""The verification report as a short table for people."""
+
+import datetime
+
+__all__ = ["render_report"]
+
+
+def _time(value):
+    if not value:
+        return "-"
+    moment = datetime.datetime.fromisoformat(value)
+    return moment.replace(microsecond=0).isoformat(sep=" ")
+
+
+def _columns(rows, indent=""):
+    widths = [max(len(row[i]) for row in rows) for i in range(len(rows[0]) - 1)]
+    return ["%s%s" % (indent, "  ".join(cell.ljust(width) for cell, width in zip(row, widths)) + "  " + row[-1])
+            for row in rows]
+
+
+def _placement(entry):
+    if entry["revision"] is None or not entry["covers_revision"]:
+        return "INVALID: does not cover exactly the revision it belongs to"
+    if entry["covers_whole_file"]:
+        return "covers revision %d, the whole file" % entry["revision"]
+    return "covers revision %d entirely; later revisions follow" % entry["revision"]
+
+
+def _later(entry):
+    later = entry["later_revisions"]
+    if entry["revision"] is None:
+        return "-"
+    if later["modifications"]:
+        return "MODIFIED: %s" % "; ".join(later["modifications"])
+    return "only added: %s" % ", ".join(later["added"]) if later["added"] else "none"
+
+
+def _chain(entry):
+    chain = " > ".join(entry["certificate_chain"]) or "-"
+    trusted = entry["trusted_root"]
+    if trusted is None:
+        return "%s (trust not checked: no --trust given)" % chain
+    return "%s (%s)" % (chain, "ends at a trusted root" if trusted else "NOT TRUSTED")
+
+
+def _revocation(entry):
+    revocation = entry["revocation"]
+    if revocation is None:
+        return "-"
+    if revocation["status"] == "good":
+        return "not revoked: %d OCSP response(s), %d CRL(s) from the %s" % (
+            revocation["ocsp_responses"], revocation["crls"], revocation["source"])
+    if revocation["status"] == "revoked":
+        return "REVOKED: %s" % revocation["problem"]
+    return "no complete revocation data (%s)" % revocation["source"]
+
+
+def _timestamp(entry):
+    stamp = entry["timestamp"]
+    if stamp is None:
+        return "none"
+    verdict = "valid" if stamp["valid"] else "INVALID"
+    return "%s by %s: %s" % (_time(stamp["time"]), stamp["authority"] or "?", verdict)
+
+
+def _verdict(flag):
+    return "valid" if flag else "INVALID"
+
+
+def _details(entry):
+    rows = [("signer", entry["signer"] or "-")]
+    if entry["type"] == "signature":
+        rows += [("signing time", "%s (claimed)" % _time(entry["signing_time"])
+                  if entry["signing_time"] else "- (none claimed)"),
+                 ("timestamp", _timestamp(entry))]
+    else:
+        rows.append(("time", _time(entry["timestamp_time"])))
+    rows += [
+        ("byte range", _placement(entry)),
+        ("later changes", _later(entry)),
+        ("digest", _verdict(entry["digest_valid"])),
+        ("signature", _verdict(entry["signature_valid"])),
+        ("chain", _chain(entry)),
+        ("revocation", _revocation(entry)),
+    ]
+    if entry["type"] == "signature":
+        rows.append(("PAdES level", entry["pades_level"] or "-"))
+    rows.append(("result", "VALID" if entry["valid"] else "INVALID"))
+    rows += [("problem", problem) for problem in entry["problems"]]
+    rows += [("note", note) for note in entry["notes"]]
+    return rows
+
+
+def render_report(report):
+    entries = report["signatures"]
+    failed = sum(1 for entry in entries if not entry["valid"])
+    lines = ["%s: %d bytes, %d revisions, %d signature(s) and document timestamp(s)" % (
+        report["file"] or "document", report["size"], report["revisions"], len(entries))]
+    summary = [("Field", "Type", "Signed by", "Time", "Level", "Result")]
+    for entry in entries:
+        time = entry["signing_time"] if entry["type"] == "signature" else entry["timestamp_time"]
+        signer = entry["certificate_chain"][0] if entry["certificate_chain"] else "-"
+        summary.append((entry["field"], entry["type"], signer, _time(time), entry["pades_level"] or "-",
+                        "VALID" if entry["valid"] else "INVALID"))
+    lines.append("")
+    lines += _columns(summary)
+    for entry in entries:
+        lines += ["", "%s (%s, revision %s)" % (entry["field"], entry["type"], entry["revision"] or "?")]
+        lines += _columns([(label, value) for label, value in _details(entry)], "  ")
+    lines.append("")
+    for problem in report["problems"]:
+        lines.append("problem: %s" % problem)
+    if failed:
+        lines.append("INVALID: %d of %d failed verification" % (failed, len(entries)))
+    else:
+        lines.append("VALID: every signature and document timestamp verifies")
+    return "\n".join(lines) + "\n"

@@ -1,0 +1,202 @@
+"""The cryptographic checks of one signature: its CMS container against the
+bytes it signs, and RFC 3161 timestamp tokens against what they stamp.
+
+The CMS and certificate work is the signature library's (asn1crypto and
+cryptography underneath); this module only decides what to check against
+what and keeps the answers.
+"""
+
+import hashlib
+
+from asn1crypto import cms, tsp
+
+from ..CorvaneSign.corvane_certvalidator.cms_certs import (
+    certificates_in,
+    signature_timestamp_tokens,
+    signer_certificate,
+)
+from ..CorvaneSign.corvane_certvalidator.signatures import UnsupportedSignatureAlgorithm, verify_signature
+from ..CorvaneSign.corvane_signature.exceptions import TimestampError
+from ..CorvaneSign.corvane_signature.sign.token_check import check_timestamp_token, signed_attrs_der
+
+__all__ = ["ContainerError", "SignatureCheck", "TokenCheck", "check_signature", "check_token",
+           "byte_range_digest"]
+
+
+class ContainerError(ValueError):
+    """The /Contents of a signature is not a usable CMS container."""
+
+
+def byte_range_digest(data, byte_range, algorithm):
+    """The digest (hashlib ``algorithm``) of the bytes that ``byte_range`` covers in ``data``."""
+    digest = hashlib.new(algorithm)
+    with memoryview(data) as whole:
+        for i in range(0, len(byte_range), 2):
+            with whole[byte_range[i]:byte_range[i] + byte_range[i + 1]] as part:
+                digest.update(part)
+    return digest.digest()
+
+
+def load_container(contents):
+    """The ``cms.ContentInfo`` (SignedData) in a signature's /Contents (zero padding allowed)."""
+    try:
+        info = cms.ContentInfo.load(contents)
+        if info["content_type"].native != "signed_data":
+            raise ContainerError("the container holds %s, not CMS signed data" % info["content_type"].native)
+        signed_data = info["content"]
+        if len(signed_data["signer_infos"]) != 1:
+            raise ContainerError("the container has %d signers instead of one" % len(signed_data["signer_infos"]))
+        signed_data["signer_infos"][0].native  # decode everything now, so damage shows here
+        return info
+    except (ValueError, TypeError, KeyError) as error:
+        if isinstance(error, ContainerError):
+            raise
+        raise ContainerError("the signature's /Contents is not a CMS container (%s)" % error)
+
+
+def _attribute(attributes, name):
+    values = [attr["values"] for attr in attributes or [] if attr["type"].native == name]
+    return values[0][0] if len(values) == 1 and len(values[0]) == 1 else None
+
+
+def _names_certificate(attributes, cert):
+    """Whether the ESS signing-certificate attribute (v2, or v1) names ``cert``; None when absent."""
+    for name, default_hash in (("signing_certificate_v2", "sha256"), ("signing_certificate", "sha1")):
+        value = _attribute(attributes, name)
+        if value is None:
+            continue
+        cert_ids = value["certs"]
+        if not len(cert_ids):
+            return False
+        first = cert_ids[0]
+        algorithm = default_hash
+        if name == "signing_certificate_v2" and first["hash_algorithm"]:
+            algorithm = first["hash_algorithm"]["algorithm"].native
+        try:
+            return first["cert_hash"].native == hashlib.new(algorithm, cert.dump()).digest()
+        except ValueError:
+            return False
+    return None
+
+
+class TokenCheck:
+    """An RFC 3161 timestamp token: does it stamp the expected data, is it intact, when, by whom."""
+
+    def __init__(self):
+        self.imprint_valid = False
+        self.signature_valid = False
+        self.time = None
+        self.authority = None      # the TSA certificate
+        self.certificates = []     # those the token carries
+        self.problem = None
+
+    @property
+    def valid(self):
+        return self.imprint_valid and self.signature_valid
+
+
+def check_token(token, digest_of, what):
+    """Checks ``token`` (``cms.ContentInfo``); ``digest_of(algorithm)`` gives the digest it must stamp."""
+    check = TokenCheck()
+    try:
+        certs = certificates_in(token)
+        check.certificates = certs
+        check.authority = signer_certificate(token)
+        info = token["content"]["encap_content_info"]["content"].parsed
+        if not isinstance(info, tsp.TSTInfo):
+            raise ValueError("no TSTInfo inside")
+        imprint = info["message_imprint"]
+        algorithm = imprint["hash_algorithm"]["algorithm"].native
+        stamped = imprint["hashed_message"].native
+        check.time = info["gen_time"].native
+    except (ValueError, TypeError, KeyError, AttributeError) as error:
+        check.problem = "%s is not a readable timestamp token (%s)" % (what, error)
+        return check
+    try:
+        expected = digest_of(algorithm)
+    except ValueError:
+        check.problem = "%s uses the unsupported digest %s" % (what, algorithm)
+        return check
+    check.imprint_valid = stamped == expected
+    try:
+        # The token's own integrity, checked over what it says it stamps.
+        check_timestamp_token(token, stamped, algorithm)
+        check.signature_valid = True
+    except TimestampError as error:
+        check.problem = "%s: %s" % (what, error)
+    if not check.imprint_valid and check.problem is None:
+        check.problem = "%s stamps other data than it should" % what
+    return check
+
+
+class SignatureCheck:
+    """The container of one signature against the bytes of its byte range."""
+
+    def __init__(self):
+        self.signer = None
+        self.certificates = []
+        self.digest_algorithm = None
+        self.digest_valid = False
+        self.signature_valid = False
+        self.names_signer = None    # ESS signing-certificate attribute: True, False or None (absent)
+        self.timestamp = None       # TokenCheck of the signature timestamp, or None
+        self.problems = []
+
+
+def check_signature(contents, data, byte_range):
+    check = SignatureCheck()
+    try:
+        info = load_container(contents)
+    except ContainerError as error:
+        check.problems.append(str(error))
+        return check
+    signer_info = info["content"]["signer_infos"][0]
+    check.certificates = certificates_in(info)
+    check.signer = signer_certificate(info, signer_info)
+    if check.signer is None:
+        check.problems.append("the container does not carry its signer's certificate")
+        return check
+    check.digest_algorithm = signer_info["digest_algorithm"]["algorithm"].native
+    try:
+        covered = byte_range_digest(data, byte_range, check.digest_algorithm)
+    except ValueError:
+        check.problems.append("the container uses the unsupported digest %s" % check.digest_algorithm)
+        return check
+    attributes = signer_info["signed_attrs"]
+    if attributes:
+        message_digest = _attribute(attributes, "message_digest")
+        check.digest_valid = message_digest is not None and message_digest.native == covered
+        if not check.digest_valid:
+            check.problems.append("the signed bytes do not match the container's message digest: "
+                                  "the document was changed, or the container belongs to another document")
+        content_type = _attribute(attributes, "content_type")
+        if content_type is None or content_type.native != "data":
+            check.problems.append("the signed content type attribute is missing or not 'data'")
+        check.names_signer = _names_certificate(attributes, check.signer)
+        if check.names_signer is False:
+            check.problems.append("the signing-certificate attribute names another certificate than the signer's")
+        signed = signed_attrs_der(signer_info)
+    else:
+        # Without signed attributes the signature covers the document bytes themselves.
+        check.digest_valid = True
+        signed = b"".join(data[byte_range[i]:byte_range[i] + byte_range[i + 1]]
+                          for i in range(0, len(byte_range), 2))
+    try:
+        check.signature_valid = verify_signature(
+            check.signer.public_key, signed, signer_info["signature"].native,
+            signer_info["signature_algorithm"], check.digest_algorithm)
+    except UnsupportedSignatureAlgorithm as error:
+        check.problems.append("the signature cannot be checked: %s" % error)
+    else:
+        if not check.signature_valid:
+            check.problems.append("the signature value does not verify with the signer's certificate")
+    if check.names_signer is False:
+        check.signature_valid = False
+    tokens = signature_timestamp_tokens(info)
+    if tokens:
+        value = signer_info["signature"].native
+        check.timestamp = check_token(tokens[0], lambda algorithm: hashlib.new(algorithm, value).digest(),
+                                      "the signature timestamp")
+        if check.timestamp.problem:
+            check.problems.append(check.timestamp.problem)
+    return check

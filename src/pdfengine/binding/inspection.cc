@@ -1,0 +1,117 @@
+#include "inspection.hh"
+
+#include "arguments.hh"
+#include "document_object.hh"
+#include "engine_errors.hh"
+#include "module.hh"
+
+#include "../errors.hh"
+#include "../object_changes.hh"
+#include "../revisions.hh"
+#include "../signature_values.hh"
+
+#include <optional>
+#include <string>
+
+namespace pdfengine::binding {
+namespace {
+
+py::Object text_or_none(const std::optional<std::string>& text) { return text ? py::str(*text) : py::none(); }
+
+py::Object new_list() { return py::Object::steal(PyList_New(0)); }
+
+void append(const py::Object& list, const py::Object& item) {
+    if (PyList_Append(list.get(), item.get()) < 0) py::throw_error();
+}
+
+QPDFObjGen object_id(const py::Object& number, const py::Object& generation) {
+    long long object = PyLong_AsLongLong(number.get());
+    if (object == -1 && PyErr_Occurred()) py::throw_error();
+    long long gen = PyLong_AsLongLong(generation.get());
+    if (gen == -1 && PyErr_Occurred()) py::throw_error();
+    if (object < 1 || object > 0x7fffffff || gen < 0 || gen > 65535)
+        py::raise(PyExc_ValueError, "no PDF object has this number and generation");
+    return QPDFObjGen(static_cast<int>(object), static_cast<int>(gen));
+}
+
+py::Object revisions_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
+    static constexpr py::Parameters<1> parameters{"revisions", {"document"}};
+    auto [document] = parameters.bind(args, kwargs);
+    Document& engine = engine_document(module, document);
+    std::vector<Revision> found = run_engine(module, [&] { return revisions(engine); });
+    py::Object result = new_list();
+    for (const Revision& revision : found)
+        append(result, py::tuple({py::integer(revision.xref_offset), py::integer(revision.end)}));
+    return result;
+}
+
+py::Object changed_objects_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
+    static constexpr py::Parameters<2> parameters{"changed_objects", {"before", "after"}};
+    auto [before, after] = parameters.bind(args, kwargs);
+    Document& earlier = engine_document(module, before);
+    Document& later = engine_document(module, after);
+    std::vector<ObjectChange> changes = run_engine(module, [&] { return changed_objects(earlier, later); });
+    py::Object result = new_list();
+    for (const ObjectChange& change : changes)
+        append(result, py::tuple({py::integer(change.id.getObj()), py::integer(change.id.getGen()),
+                                  text_or_none(change.before), text_or_none(change.after),
+                                  py::boolean(change.data_changed)}));
+    return result;
+}
+
+py::Object object_json_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
+    static constexpr py::Parameters<3> parameters{"object_json", {"document", "number", "generation"}};
+    auto [document, number, generation] = parameters.bind(args, kwargs);
+    Document& engine = engine_document(module, document);
+    QPDFObjGen id = object_id(number, generation);
+    return text_or_none(run_engine(module, [&] { return object_json(engine.pdf(), id); }));
+}
+
+py::Object trailer_json_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
+    static constexpr py::Parameters<1> parameters{"trailer_json", {"document"}};
+    auto [document] = parameters.bind(args, kwargs);
+    Document& engine = engine_document(module, document);
+    return py::str(run_engine(module, [&] { return engine.pdf().getTrailer().getJSON(2).unparse(); }));
+}
+
+py::Object stream_data_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
+    static constexpr py::Parameters<3> parameters{"stream_data", {"document", "number", "generation"}};
+    auto [document, number, generation] = parameters.bind(args, kwargs);
+    Document& engine = engine_document(module, document);
+    QPDFObjGen id = object_id(number, generation);
+    std::string data = run_engine(module, [&] {
+        QPDFObjectHandle stream = engine.pdf().getObject(id);
+        if (!stream.isStream())
+            fail(Failure::read, "object " + id.unparse(' ') + " of the PDF document is not a stream");
+        std::shared_ptr<Buffer> buffer = stream.getStreamData(qpdf_dl_generalized);
+        return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+    });
+    return py::bytes(data);
+}
+
+py::Object signature_values_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
+    static constexpr py::Parameters<1> parameters{"signature_values", {"document"}};
+    auto [document] = parameters.bind(args, kwargs);
+    Document& engine = engine_document(module, document);
+    std::vector<SignatureValue> values = run_engine(module, [&] { return signature_values(engine.pdf()); });
+    py::Object result = new_list();
+    for (const SignatureValue& value : values) append(result, py::tuple({py::str(value.field), py::str(value.json)}));
+    return result;
+}
+
+PyMethodDef definitions[] = {
+    py::function<revisions_function>("revisions"),
+    py::function<changed_objects_function>("changed_objects"),
+    py::function<object_json_function>("object_json"),
+    py::function<trailer_json_function>("trailer_json"),
+    py::function<stream_data_function>("stream_data"),
+    py::function<signature_values_function>("signature_values"),
+};
+
+}  // namespace
+
+void bind_inspection(const py::Object& module) {
+    for (PyMethodDef& definition : definitions) py::bind_function(module, &definition);
+}
+
+}  // namespace pdfengine::binding

@@ -1,0 +1,14 @@
+// Read-only functions of ...pdf_utils._pdfengine for reports on signed
+// documents: revisions, what each revision changed, single objects and the
+// signature dictionaries, in qpdf's JSON.
+#pragma once
+
+#include "object.hh"
+
+namespace pdfengine::binding {
+
+// Binds revisions, changed_objects, object_json, trailer_json, stream_data
+// and signature_values as functions of `module`.
+void bind_inspection(const py::Object& module);
+
+}  // namespace pdfengine::binding

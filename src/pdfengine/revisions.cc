@@ -1,0 +1,98 @@
+#include "revisions.hh"
+
+#include "errors.hh"
+
+#include <cctype>
+#include <string>
+
+namespace pdfengine {
+namespace {
+
+constexpr std::string_view kEndMarker = "%%EOF";
+constexpr std::string_view kStartXref = "startxref";
+// Scanned in windows; the overlap keeps a marker across a window border whole.
+constexpr std::size_t kWindow = 1 << 20;
+// "startxref", an offset of up to 18 digits and the spaces around it.
+constexpr std::size_t kLookBack = 64;
+
+bool is_pdf_space(char c) {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+// The offset that "startxref <offset>" right before a %%EOF at `marker` names, or -1.
+qpdf_offset_t named_section(const PieceSource& source, qpdf_offset_t marker) {
+    qpdf_offset_t from = marker > static_cast<qpdf_offset_t>(kLookBack) ? marker - kLookBack : 0;
+    std::string before = source.slice(from, static_cast<std::size_t>(marker - from));
+    std::size_t at = before.size();
+    while (at > 0 && is_pdf_space(before[at - 1])) --at;
+    std::size_t digits_end = at;
+    while (at > 0 && std::isdigit(static_cast<unsigned char>(before[at - 1]))) --at;
+    if (at == digits_end || digits_end - at > 18) return -1;
+    std::size_t digits_start = at;
+    while (at > 0 && is_pdf_space(before[at - 1])) --at;
+    if (at == digits_start || at < kStartXref.size() ||
+        before.compare(at - kStartXref.size(), kStartXref.size(), kStartXref) != 0)
+        return -1;
+    qpdf_offset_t offset = std::stoll(before.substr(digits_start, digits_end - digits_start));
+    qpdf_offset_t keyword = from + static_cast<qpdf_offset_t>(at - kStartXref.size());
+    return offset > 0 && offset < keyword ? offset : -1;
+}
+
+// Just after the marker at `marker` and one line end (CR, LF or CR LF).
+qpdf_offset_t end_after(const PieceSource& source, qpdf_offset_t marker) {
+    qpdf_offset_t end = marker + static_cast<qpdf_offset_t>(kEndMarker.size());
+    std::string next = source.slice(end, 2);
+    if (next.compare(0, 2, "\r\n") == 0) return end + 2;
+    if (!next.empty() && (next[0] == '\r' || next[0] == '\n')) return end + 1;
+    return end;
+}
+
+bool reads_as_document(const Document& document, qpdf_offset_t end, qpdf_offset_t xref_offset) {
+    try {
+        Document earlier(leading_pieces(document, end));
+        return earlier.last_section().offset == xref_offset;
+    } catch (const std::exception&) {
+        // A %%EOF inside a stream or a damaged section is not a revision end.
+        return false;
+    }
+}
+
+}  // namespace
+
+std::vector<std::string_view> leading_pieces(const Document& document, qpdf_offset_t end) {
+    std::vector<std::string_view> result;
+    qpdf_offset_t start = 0;
+    for (std::string_view piece : document.pieces()) {
+        if (start >= end) break;
+        std::size_t take = static_cast<std::size_t>(std::min<qpdf_offset_t>(
+            static_cast<qpdf_offset_t>(piece.size()), end - start));
+        result.push_back(piece.substr(0, take));
+        start += static_cast<qpdf_offset_t>(piece.size());
+    }
+    return result;
+}
+
+std::vector<Revision> revisions(const Document& document) {
+    const PieceSource& source = document.source();
+    qpdf_offset_t size = source.size();
+    std::vector<Revision> found;
+    qpdf_offset_t window_start = 0;
+    while (window_start < size) {
+        std::string window = source.slice(window_start, kWindow + kEndMarker.size() - 1);
+        for (std::size_t at = window.find(kEndMarker); at != std::string::npos && at < kWindow;
+             at = window.find(kEndMarker, at + 1)) {
+            qpdf_offset_t marker = window_start + static_cast<qpdf_offset_t>(at);
+            qpdf_offset_t xref_offset = named_section(source, marker);
+            if (xref_offset < 0) continue;
+            qpdf_offset_t end = end_after(source, marker);
+            if (!found.empty() && xref_offset <= found.back().xref_offset) continue;
+            if (reads_as_document(document, end, xref_offset)) found.push_back(Revision{xref_offset, end});
+        }
+        window_start += static_cast<qpdf_offset_t>(kWindow);
+    }
+    if (found.empty() || found.back().xref_offset != document.last_section().offset)
+        found.push_back(Revision{document.last_section().offset, size});
+    return found;
+}
+
+}  // namespace pdfengine
