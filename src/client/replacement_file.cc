@@ -84,13 +84,18 @@ void ReplacementFile::commit() {
     file_ = py::Object();
     os_.attr("replace")(temporary_, target_);
     temporary_ = py::Object();
-    // Make the rename itself durable; some file systems refuse fsync on a folder.
-    py::Object folder = os_.attr("open")(os_.attr("path").attr("dirname")(target_), os_.attr("O_RDONLY"));
+    // Make the rename itself durable where the folder allows it: some file
+    // systems refuse fsync on a folder, and a folder may be writable but not
+    // readable. The document is in place by now, so none of that is a failure.
     try {
-        os_.attr("fsync")(folder);
+        py::Object folder = os_.attr("open")(os_.attr("path").attr("dirname")(target_), os_.attr("O_RDONLY"));
+        try {
+            os_.attr("fsync")(folder);
+        } catch (py::Error&) {
+        }
+        os_.attr("close")(folder);
     } catch (py::Error&) {
     }
-    os_.attr("close")(folder);
 }
 
 void ReplacementFile::discard() noexcept {

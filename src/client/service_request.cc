@@ -1,5 +1,7 @@
 #include "service_request.hh"
 
+#include "secret_redaction.hh"
+
 namespace corvane::client {
 
 py::Object service_url(const py::Globals& names, const char* path) {
@@ -10,8 +12,13 @@ py::Object post_to_service(const py::Globals& names, const py::Object& url,
                            const py::Object& body, const py::Object& api_token) {
     py::Object headers = py::dict();
     py::set_item(headers, "X-Corvane-Authorization", api_token);
-    py::Object response = names["requests"].attr("post")(url, py::kw("json", body),
-                                                         py::kw("headers", headers));
+    py::Object response;
+    try {
+        response = names["requests"].attr("post")(url, py::kw("json", body), py::kw("headers", headers));
+    } catch (py::Error& error) {
+        redact_secret(error, api_token, "<API token>");
+        throw;
+    }
     if (py::equal(response.attr("status_code"), py::integer(200))) {
         py::Object envelope = response.attr("json")();
         return py::tuple({py::boolean(true), envelope["result"]});

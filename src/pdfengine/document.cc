@@ -10,6 +10,8 @@ namespace {
 
 constexpr std::size_t kHeaderWindow = 1024;
 constexpr std::size_t kTailWindow = 1024;
+// ISO 32000-1, Annex C: the largest indirect object number.
+constexpr long long kMaxObjectNumber = 8388607;
 
 bool is_pdf_space(char c) {
     return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
@@ -27,9 +29,20 @@ Document::Document(std::vector<Piece> pieces) : pieces_(std::move(pieces)) {
     QPDFObjectHandle size = trailer.getKey("/Size");
     if (!size.isInteger() || size.getIntValue() < 1)
         fail(Failure::read, "the document's trailer has no valid /Size");
+    // New objects are numbered from /Size up: a /Size past the largest object
+    // number PDF allows would give an update no reader can follow.
+    if (size.getIntValue() > kMaxObjectNumber + 1)
+        fail(Failure::read, "the document's trailer /Size " + std::to_string(size.getIntValue()) +
+                                " is beyond the largest object number a PDF document can have (" +
+                                std::to_string(kMaxObjectNumber) + "): its trailer is damaged");
     last_section_.size = size.getIntValue();
+    // The catalog must be an object of its own: an update rewrites it by number.
+    if (!trailer.getKey("/Root").isIndirect() && trailer.getKey("/Root").isDictionary())
+        fail(Failure::read, "the document's trailer holds its /Root catalog directly instead of referring to "
+                            "it: the trailer is damaged");
     if (!trailer.getKey("/Root").isDictionary())
-        fail(Failure::read, "the document's trailer has no /Root catalog dictionary");
+        fail(Failure::read, "the document's trailer has no /Root catalog dictionary: "
+                            "its cross-reference table is damaged or the file is not a PDF document");
 }
 
 void Document::check_header() const {
@@ -75,16 +88,17 @@ std::unique_ptr<QPDF> Document::parse() const {
     } catch (const QPDFExc& error) {
         std::string message = error.what();
         bool about_encryption = message.find("encrypt") != std::string::npos;
-        if (error.getErrorCode() == qpdf_e_password ||
-            (error.getErrorCode() == qpdf_e_unsupported && about_encryption))
-            fail(Failure::encrypted, "the PDF document is encrypted (" + error.getMessageDetail() +
-                                         "); encrypted documents cannot be signed");
+        if (error.getErrorCode() == qpdf_e_password)
+            fail(Failure::encrypted, "the PDF document is encrypted with a user password (" +
+                                         error.getMessageDetail() +
+                                         "): documents that need a password to open cannot be signed");
+        if (error.getErrorCode() == qpdf_e_unsupported && about_encryption)
+            fail(Failure::encrypted, "the PDF document is encrypted in a way that cannot be read (" +
+                                         error.getMessageDetail() + "); it cannot be signed");
         fail(Failure::read, std::string("the PDF document cannot be read: ") + error.what());
     } catch (const std::exception& error) {
         fail(Failure::read, std::string("the PDF document cannot be read: ") + error.what());
     }
-    if (pdf->isEncrypted())
-        fail(Failure::encrypted, "the PDF document is encrypted; encrypted documents cannot be signed");
     QPDFObjectHandle trailer = pdf->getTrailer();
     if (!last_section_.is_stream && trailer.getKey("/Type").isNameAndEquals("/XRef"))
         fail(Failure::read, "the PDF document's final startxref does not point at its last xref section");

@@ -57,7 +57,7 @@ Held Held::item(int index) const {
 }
 
 IncrementalUpdate::IncrementalUpdate(Document& document)
-    : document_(document), pdf_(document.pdf_for_change()) {
+    : document_(document), pdf_(document.pdf_for_change()), encryption_(Encryption::of(pdf_)) {
     // New objects take numbers from the trailer's /Size up, never a number an
     // earlier revision freed below it. The update numbers them itself: qpdf's
     // own numbering parses every object of the document first.
@@ -94,19 +94,26 @@ void IncrementalUpdate::set_body(QPDFObjectHandle object, std::string body) {
     bodies_[object.getObjGen()] = std::move(body);
 }
 
+std::string IncrementalUpdate::string_token(QPDFObjectHandle owner, const std::string& bytes) const {
+    if (encryption_) return encryption_->string_token(owner.getObjGen(), bytes);
+    return QPDFObjectHandle::newString(bytes).unparse();
+}
+
 std::string IncrementalUpdate::body_of(QPDFObjectHandle object) {
     QPDFObjGen id = object.getObjGen();
     auto body = bodies_.find(id);
     if (body != bodies_.end()) return body->second;
     auto data = stream_data_.find(id);
     if (data != stream_data_.end()) {
+        std::string written = encryption_ ? encryption_->encrypt_stream(id, data->second) : data->second;
         QPDFObjectHandle dict = object.shallowCopy();
         dict.removeKey("/Filter");
         dict.removeKey("/DecodeParms");
-        dict.replaceKey("/Length", QPDFObjectHandle::newInteger(static_cast<long long>(data->second.size())));
-        return dict.unparseResolved() + "\nstream\n" + data->second + "\nendstream";
+        dict.replaceKey("/Length", QPDFObjectHandle::newInteger(static_cast<long long>(written.size())));
+        std::string entries = encryption_ ? encryption_->unparse(dict, id) : dict.unparseResolved();
+        return entries + "\nstream\n" + written + "\nendstream";
     }
-    return object.unparseResolved();
+    return encryption_ ? encryption_->unparse(object, id) : object.unparseResolved();
 }
 
 std::string IncrementalUpdate::trailer_entries(long long size) {
@@ -123,6 +130,9 @@ std::string IncrementalUpdate::trailer_entries(long long size) {
         first = id.getArrayItem(0).getStringValue();
     entries += " /ID [" + QPDFObjectHandle::newString(first).unparse() + " " +
                QPDFObjectHandle::newString(fresh).unparse() + "]";
+    // An encrypted document stays encrypted: every revision names the same handler.
+    QPDFObjectHandle encrypt = trailer.getKey("/Encrypt");
+    if (!encrypt.isNull()) entries += " /Encrypt " + (encrypt.isIndirect() ? encrypt.unparse() : encrypt.unparseResolved());
     entries += " /Prev " + std::to_string(document_.last_section().offset);
     return entries;
 }

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "document.hh"
+#include "encryption.hh"
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -47,6 +49,9 @@ public:
     void touch(const Held& held);
     // Writes the object's body as `body`, verbatim, instead of qpdf's serialisation.
     void set_body(QPDFObjectHandle object, std::string body);
+    // The string `bytes` as a token for a verbatim body of `owner`: encrypted
+    // with the document's key when the document is encrypted.
+    std::string string_token(QPDFObjectHandle owner, const std::string& bytes) const;
 
     // Serialises every new object and every touched object whose content
     // really changed. Nothing is written (empty bytes) when nothing changed.
@@ -60,6 +65,7 @@ private:
 
     Document& document_;
     QPDF& pdf_;
+    std::optional<Encryption> encryption_;
     std::set<QPDFObjGen> added_;
     std::map<QPDFObjGen, std::string> snapshots_;   // touched objects as they were
     std::map<QPDFObjGen, std::string> bodies_;

@@ -90,13 +90,16 @@ struct SignatureBody {
     std::size_t contents_at = 0;    // offset in `text` of the '<' of /Contents
 };
 
-SignatureBody signature_body(const SignatureRequest& request) {
+SignatureBody signature_body(const SignatureRequest& request, const IncrementalUpdate& update,
+                             QPDFObjectHandle signature) {
     SignatureBody body;
     std::string& text = body.text;
     text = request.document_timestamp ? "<< /Type /DocTimeStamp" : "<< /Type /Sig";
     text += " /Filter /Adobe.PPKLite /SubFilter " + QPDFObjectHandle::newName(request.subfilter).unparse();
-    if (request.signing_time) text += " /M " + QPDFObjectHandle::newString(*request.signing_time).unparse();
-    if (request.reason) text += " /Reason " + QPDFObjectHandle::newUnicodeString(*request.reason).unparse();
+    if (request.signing_time) text += " /M " + update.string_token(signature, *request.signing_time);
+    if (request.reason)
+        text += " /Reason " +
+                update.string_token(signature, QPDFObjectHandle::newUnicodeString(*request.reason).getStringValue());
     text += " /ByteRange [";
     body.byte_range_at = text.size();
     text += "0 0000000000 0000000000 0000000000";
@@ -166,7 +169,7 @@ PreparedSignature prepare_signature(Document& document, const SignatureRequest& 
     }
     set_signature_flags(update, form);
 
-    SignatureBody body = signature_body(request);
+    SignatureBody body = signature_body(request, update, signature);
     update.set_body(signature, body.text);
     WrittenUpdate written = update.write();
 

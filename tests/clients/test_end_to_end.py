@@ -15,15 +15,6 @@ from support.pdf_oracles import covered_bytes, openssl_ts_verify, pdfsig, qpdf_c
 from support.sample_pdfs import document, qpdf
 
 
-@pytest.fixture
-def service(sandbox, monkeypatch):
-    """Both modules pointed at the sandbox."""
-    for module in (sign, timestamp):
-        monkeypatch.setattr(module, "CRVN_DOMAIN_URL", sandbox.url)
-        monkeypatch.setattr(module, "DUMMY_HTTP_TS", sandbox.open_tsa_url)
-    return sandbox
-
-
 INPUTS = {
     "one-page": lambda: document(),
     "multi-page-object-streams": lambda: qpdf(document(pages=5), "--object-streams=generate"),

@@ -87,7 +87,7 @@ def test_failures_raise_library_errors(sandbox, fault, error):
 
 
 @pytest.mark.parametrize("data, error", [
-    (qpdf_encrypt(ONE_PAGE), exceptions.PdfEncryptedError),
+    (qpdf_encrypt(ONE_PAGE, "secret"), exceptions.PdfEncryptedError),
     (b"%!PS-Adobe-3.0 not a PDF", exceptions.PdfReadError),
 ])
 def test_unreadable_inputs_are_refused(data, error):

@@ -226,9 +226,9 @@ def test_writer_refuses_what_it_cannot_read(source, error, words):
         IncrementalPdfFileWriter(io.BytesIO(source) if isinstance(source, bytes) else source)
 
 
-def test_writer_refuses_encrypted_documents():
-    with pytest.raises(exceptions.PdfEncryptedError, match="encrypted"):
-        IncrementalPdfFileWriter(io.BytesIO(qpdf_encrypt(ONE_PAGE)))
+def test_writer_refuses_documents_that_need_a_password():
+    with pytest.raises(exceptions.PdfEncryptedError, match="user password"):
+        IncrementalPdfFileWriter(io.BytesIO(qpdf_encrypt(ONE_PAGE, "secret")))
 
 
 def test_a_signed_field_of_the_same_name_is_refused_at_preparation(pki, already_signed):

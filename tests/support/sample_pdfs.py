@@ -138,3 +138,91 @@ def with_update(data, objects, xref_stream=False):
         out += b"trailer\n<< /Size %d /Root %d 0 R /Prev %d >>\n" % (size, root, prev)
     out += b"startxref\n%d\n%%%%EOF\n" % xref_at
     return bytes(out)
+
+
+def encrypted(data, user_password="", bits="256", *extra):
+    """``data`` encrypted by qpdf with owner password "owner" (an empty user
+    password lets any reader open it); ``extra`` are qpdf's encryption options."""
+    weak = ["--allow-weak-crypto"] if bits == "40" or "--use-aes=n" in extra else []
+    return qpdf(data, *weak, "--encrypt", user_password, "owner", bits, *extra, "--")
+
+
+def field_document(field, page_annots=True):
+    """A one-page document whose AcroForm holds field object 20, ``field``
+    (the body of a dictionary, also the page's widget when ``page_annots``)."""
+    return document(catalog_extra=b"/AcroForm << /Fields [20 0 R] /DA (/Helv 0 Tf 0 g) >>",
+                    page_extra=b"/Annots [20 0 R]" if page_annots else b"",
+                    extra_objects={20: b"<< %s /P 5 0 R >>" % field})
+
+
+def nested_page_tree():
+    """The first page sits two levels down and inherits MediaBox and Resources
+    from the root of the page tree."""
+    return write_pdf({
+        1: b"<< /Type /Catalog /Pages 2 0 R >>",
+        2: b"<< /Type /Pages /Kids [6 0 R 7 0 R] /Count 2 /MediaBox [0 0 612 792] "
+           b"/Resources << /Font << /F1 3 0 R >> >> >>",
+        3: b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        4: (b"", PAGE_CONTENT),
+        6: b"<< /Type /Pages /Parent 2 0 R /Kids [8 0 R] /Count 1 >>",
+        7: b"<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>",
+        8: b"<< /Type /Page /Parent 6 0 R /Contents 4 0 R >>",
+    })
+
+
+def many_objects(count=60000):
+    """A document whose page carries ``count`` small annotation objects."""
+    first = 10
+    objects = {number: b"<< /Type /Annot /Subtype /Text /Rect [0 0 1 1] /Contents (n%d) >>" % number
+               for number in range(first, first + count)}
+    annots = b"%d 0 R" % (first + count)
+    objects[first + count] = b"[" + b" ".join(b"%d 0 R" % n for n in range(first, first + count)) + b"]"
+    return document(page_extra=b"/Annots " + annots, extra_objects=objects)
+
+
+def broken_xref_offsets(data):
+    """``data`` with every in-use xref entry pointing 7 bytes too far."""
+    head, tail = data.rsplit(b"\nxref\n", 1)
+    table, rest = tail.split(b"trailer", 1)
+    lines = table.split(b"\n")
+    for index, line in enumerate(lines):
+        if line.endswith(b" n ") and len(line) == 19:
+            lines[index] = b"%010d%s" % (int(line[:10]) + 7, line[10:])
+    return head + b"\nxref\n" + b"\n".join(lines) + b"trailer" + rest
+
+
+SIGNED_FIELD = (b"/FT /Sig /T (Signature1) /Type /Annot /Subtype /Widget /Rect [0 0 0 0] "
+                b"/V << /Type /Sig /Filter /Adobe.PPKLite /SubFilter /ETSI.CAdES.detached "
+                b"/ByteRange [0 10 30 10] /Contents <3000> >>")
+
+# Awkward inputs, by name: every kind of file the engine must either sign
+# cleanly or refuse with a clear error.
+AWKWARD = {
+    "classic-xref": lambda: document(),
+    "xref-stream-object-streams": lambda: qpdf(document(pages=3), "--object-streams=generate"),
+    "hybrid-reference": lambda: hybrid(pages=2),
+    "linearized": lambda: qpdf(document(pages=3), "--linearize"),
+    "several-updates": lambda: with_update(
+        with_update(document(), {6: b"<< /Producer (first update) >>"}),
+        {3: b"<< /Type /Font /Subtype /Type1 /BaseFont /Courier >>"}, xref_stream=True),
+    "inherited-resources": nested_page_tree,
+    "acroform-without-fields": lambda: document(catalog_extra=b"/AcroForm << /DA (/Helv 0 Tf 0 g) >>"),
+    "unsigned-signature-field": lambda: field_document(
+        b"/FT /Sig /T (Signature1) /Type /Annot /Subtype /Widget /Rect [0 0 0 0]"),
+    "signed-signature-field": lambda: field_document(SIGNED_FIELD),
+    "text-field-named-signature1": lambda: field_document(
+        b"/FT /Tx /T (Signature1) /Type /Annot /Subtype /Widget /Rect [0 0 10 10] /V (typed)"),
+    "encrypted-aes256-empty-user-password": lambda: encrypted(document(catalog_extra=b"/Lang (en)")),
+    "encrypted-aes128-empty-user-password": lambda: encrypted(document(pages=2), "", "128", "--use-aes=y"),
+    "encrypted-rc4-128-empty-user-password": lambda: encrypted(
+        qpdf(document(), "--object-streams=generate"), "", "128", "--use-aes=n"),
+    "encrypted-user-password": lambda: encrypted(document(), "secret"),
+    "truncated": lambda: document()[:300],
+    "garbage-after-eof": lambda: document() + b"\x00garbage that is not PDF\n" * 4,
+    "long-garbage-after-eof": lambda: document() + b"garbage " * 400,
+    "broken-xref-offsets": lambda: broken_xref_offsets(document()),
+    "trailer-size-beyond-pdf-limits": lambda: document().replace(b"/Size 6", b"/Size 4000000000"),
+    "zero-bytes": lambda: b"",
+    "not-a-pdf": lambda: b"GIF89a\x01\x00\x01\x00" + bytes(range(256)),
+    "very-many-objects": many_objects,
+}

@@ -63,14 +63,14 @@ def main(argv=None):
         print("sandbox: %s" % error, file=sys.stderr)
         return 2
     stop = threading.Event()
-    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    # Set explicitly: a process started from a background job inherits SIGINT
+    # ignored, and Ctrl-C would then never stop it.
+    for number in (signal.SIGINT, signal.SIGTERM):
+        signal.signal(number, lambda *_: stop.set())
     try:
         with sandbox:
             print(_describe(sandbox), flush=True)
-            try:
-                while not stop.wait(0.5):
-                    pass
-            except KeyboardInterrupt:
+            while not stop.wait(0.5):
                 pass
     except OSError as error:
         print("sandbox: cannot start: %s" % error, file=sys.stderr)

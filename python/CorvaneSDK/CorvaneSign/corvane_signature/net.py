@@ -48,6 +48,11 @@ def http_request(method, url, error_class, what, timeout, data=None, headers=Non
         raise error_class("%s is unreachable (connection failed)" % where) from None
     except requests.exceptions.RequestException as exc:
         raise error_class("%s: request failed (%s)" % (where, type(exc).__name__)) from None
+    except UnicodeError:
+        # Basic credentials and headers go out as Latin-1; the codec error
+        # would carry the whole value, a password included.
+        raise error_class("%s: request cannot be sent: a credential or header value is not "
+                          "Latin-1 text" % where) from None
     if response.status_code != 200:
         hint = ""
         if response.status_code in (401, 403):

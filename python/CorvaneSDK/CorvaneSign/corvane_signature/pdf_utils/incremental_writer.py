@@ -57,7 +57,7 @@ def _read_input(stream):
 class IncrementalPdfFileWriter:
     """Writer of incremental updates to the PDF document read from ``input_stream``.
 
-    Raises PdfReadError (PdfEncryptedError for encrypted documents) when the
+    Raises PdfReadError (PdfEncryptedError for documents that need a password) when the
     input is not a PDF document the library can extend.
     """
 

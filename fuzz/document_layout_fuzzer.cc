@@ -1,0 +1,66 @@
+// Coverage-guided fuzz target over the PDF engine's signing path: read a
+// document, list its signatures and fields, lay out a signature, then read
+// the result back and append validation data and a document timestamp, as
+// the library does for every signing. Bad input may only end in the engine's
+// own errors (what the binding turns into the library's exceptions); a crash,
+// a sanitizer report or a logic error is a finding.
+#include "document.hh"
+#include "dss.hh"
+#include "errors.hh"
+#include "form_fields.hh"
+#include "signature_layout.hh"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kReserved = 2048;
+
+void sign_like_the_library(std::string_view input) {
+    pdfengine::Document document({input});
+    pdfengine::signatures(document.pdf());
+    pdfengine::form_fields(document.pdf());
+    pdfengine::certification_permission(document.pdf());
+
+    pdfengine::SignatureRequest request;
+    request.field_name = "Signature1";
+    request.subfilter = "/ETSI.CAdES.detached";
+    request.reason = "Date Time: 2024-01-01, Signer Name: \xc3\xa9";
+    request.signing_time = "D:20240101000000Z";
+    request.bytes_reserved = kReserved;
+    pdfengine::PreparedSignature prepared = pdfengine::prepare_signature(document, request);
+
+    pdfengine::Document signed_document({input, prepared.update});
+    pdfengine::ValidationData data{{std::string("\x30\x03\x02\x01\x01", 5)}, {}, {std::string("\x30\x00", 2)}};
+    std::string dss = pdfengine::append_dss(signed_document, data, {});
+
+    pdfengine::Document with_dss({input, prepared.update, dss});
+    pdfengine::SignatureRequest stamp;
+    stamp.field_name = "DocumentTimestamp1";
+    stamp.document_timestamp = true;
+    stamp.subfilter = "/ETSI.RFC3161";
+    stamp.bytes_reserved = kReserved;
+    pdfengine::prepare_signature(with_dss, stamp);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    try {
+        sign_like_the_library(input);
+    } catch (const pdfengine::Error&) {
+        // The engine refused the input by name: the expected outcome for junk.
+    } catch (const std::logic_error& error) {
+        // The binding reports these as SystemError: an engine bug, not bad input.
+        std::fprintf(stderr, "logic error: %s\n", error.what());
+        std::abort();
+    } catch (const std::exception&) {
+        // qpdf's own read errors (QPDFExc, std::runtime_error): PdfReadError.
+    }
+    return 0;
+}
