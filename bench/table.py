@@ -28,8 +28,8 @@ _COLUMNS = [
 
 
 def _ratio(row, value, base):
-    # Against the cost of a file under 1 MB, fixed costs make any ratio meaningless.
-    return "%.2f" % (value / base) if row["limit"]["size"] >= MB else "-"
+    # Against the cost of a file under 10 MB, fixed costs make any ratio meaningless.
+    return "%.2f" % (value / base) if row["limit"]["size"] >= 10 * MB else "-"
 
 
 def _phase(row, name):
