@@ -1,5 +1,6 @@
 #include "signature_layout.hh"
 
+#include "encryption.hh"
 #include "errors.hh"
 #include "form_fields.hh"
 #include "incremental_update.hh"
@@ -118,12 +119,9 @@ void check_request(const SignatureRequest& request) {
     if (request.bytes_reserved == 0) refuse("no room is reserved for the signature contents");
 }
 
-}  // namespace
-
-PreparedSignature prepare_signature(Document& document, const SignatureRequest& request) {
+// The field of the requested name, when the document has one it can take.
+std::optional<FormField> examine(QPDF& original, const SignatureRequest& request) {
     check_request(request);
-    QPDF& original = document.pdf();
-    std::vector<SignatureRecord> earlier = signatures(original);
     if (!request.document_timestamp && certification_permission(original) == 1)
         refuse("the document is certified with DocMDP permission 1 (no changes allowed): "
                "a new signature would break its certification");
@@ -140,6 +138,27 @@ PreparedSignature prepare_signature(Document& document, const SignatureRequest& 
     } else if (name.find('.') != std::string::npos) {
         refuse("the field name " + quoted(name) + " names a nested field, which does not exist");
     }
+    return existing;
+}
+
+}  // namespace
+
+void check_signature_request(Document& document, const SignatureRequest& request) {
+    QPDF& original = document.pdf();
+    signatures(original);
+    std::optional<FormField> existing = examine(original, request);
+    bool needs_widget = !existing || (existing->dict.isIndirect() &&
+                                      !existing->dict.getKey("/Subtype").isNameAndEquals("/Widget") &&
+                                      !existing->dict.getKey("/Kids").isArray());
+    if (needs_widget) first_page(original);
+    Encryption::of(original);
+}
+
+PreparedSignature prepare_signature(Document& document, const SignatureRequest& request) {
+    QPDF& original = document.pdf();
+    std::vector<SignatureRecord> earlier = signatures(original);
+    std::optional<FormField> existing = examine(original, request);
+    const std::string& name = request.field_name;
 
     IncrementalUpdate update(document);
     QPDFObjectHandle signature = update.add(QPDFObjectHandle::newDictionary());

@@ -27,6 +27,11 @@ struct PreparedSignature {
     std::array<long long, 4> byte_range{};
 };
 
+// Raises the refusals of prepare_signature (Failure::layout, or
+// Failure::encrypted for an encryption an update cannot be written for)
+// without laying anything out.
+void check_signature_request(Document& document, const SignatureRequest& request);
+
 PreparedSignature prepare_signature(Document& document, const SignatureRequest& request);
 
 }  // namespace pdfengine

@@ -108,6 +108,13 @@ def test_a_preparation_whose_output_is_not_used_never_reads_the_document(pki, in
         prepared_digest.document_digest
 
 
+def test_refusals_come_at_preparation_even_though_the_layout_waits(pki, tmp_path):
+    path = tmp_path / "no-pages.pdf"
+    path.write_bytes(sample_pdfs.document(pages=0))
+    with open(path, "rb") as handle, pytest.raises(exceptions.SigningError, match="no page"):
+        prepare(pki, handle)
+
+
 @pytest.mark.parametrize("change", ["append", "truncate", "same size, other time"])
 def test_an_input_file_changed_after_opening_is_refused(input_file, change):
     with open(input_file, "rb") as handle:

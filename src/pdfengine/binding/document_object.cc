@@ -112,27 +112,38 @@ PyObject* document_certification_permission(PyObject* self, PyObject*) {
     }, static_cast<PyObject*>(nullptr));
 }
 
+// The arguments of prepare_signature and check_signature.
+SignatureRequest signature_request(const char* method, PyObject* args, PyObject* kwargs) {
+    const py::Parameters<6> parameters{
+        method, {"field_name", "subfilter", "bytes_reserved", "reason", "signing_time", "document_timestamp"}, 3};
+    auto [field_name, subfilter, bytes_reserved, reason, signing_time, document_timestamp] =
+        parameters.bind(args, kwargs);
+    SignatureRequest request;
+    if (!PyUnicode_Check(field_name.get())) py::raise(PyExc_TypeError, "field_name must be str");
+    if (!PyUnicode_Check(subfilter.get())) py::raise(PyExc_TypeError, "subfilter must be str");
+    request.field_name = field_name.text();
+    request.subfilter = subfilter.text();
+    long long reserved = PyLong_AsLongLong(bytes_reserved.get());
+    if (reserved == -1 && PyErr_Occurred()) py::throw_error();
+    if (reserved <= 0) py::raise(PyExc_ValueError, "bytes_reserved must be positive");
+    request.bytes_reserved = static_cast<std::size_t>(reserved);
+    request.reason = optional_text(reason, "reason");
+    request.signing_time = optional_text(signing_time, "signing_time");
+    request.document_timestamp = document_timestamp.truthy();
+    return request;
+}
+
+PyObject* document_check_signature(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return py::guarded([&] {
+        SignatureRequest request = signature_request("check_signature", args, kwargs);
+        run_engine(module_of(self), [&] { check_signature_request(document_of(self), request); });
+        return py::none().release();
+    }, static_cast<PyObject*>(nullptr));
+}
+
 PyObject* document_prepare_signature(PyObject* self, PyObject* args, PyObject* kwargs) {
     return py::guarded([&] {
-        static constexpr py::Parameters<6> parameters{
-            "prepare_signature",
-            {"field_name", "subfilter", "bytes_reserved", "reason", "signing_time", "document_timestamp"},
-            3};
-        auto [field_name, subfilter, bytes_reserved, reason, signing_time, document_timestamp] =
-            parameters.bind(args, kwargs);
-        SignatureRequest request;
-        if (!PyUnicode_Check(field_name.get())) py::raise(PyExc_TypeError, "field_name must be str");
-        if (!PyUnicode_Check(subfilter.get())) py::raise(PyExc_TypeError, "subfilter must be str");
-        request.field_name = field_name.text();
-        request.subfilter = subfilter.text();
-        long long reserved = PyLong_AsLongLong(bytes_reserved.get());
-        if (reserved == -1 && PyErr_Occurred()) py::throw_error();
-        if (reserved <= 0) py::raise(PyExc_ValueError, "bytes_reserved must be positive");
-        request.bytes_reserved = static_cast<std::size_t>(reserved);
-        request.reason = optional_text(reason, "reason");
-        request.signing_time = optional_text(signing_time, "signing_time");
-        request.document_timestamp = document_timestamp.truthy();
-
+        SignatureRequest request = signature_request("prepare_signature", args, kwargs);
         py::Object module = module_of(self);
         PreparedSignature prepared = run_engine(module, [&] { return prepare_signature(document_of(self), request); });
         const auto& range = prepared.byte_range;
@@ -203,6 +214,10 @@ PyMethodDef document_methods[] = {
     {"fields", document_fields, METH_NOARGS, "Form fields: (qualified name, field type, has value) tuples."},
     {"certification_permission", document_certification_permission, METH_NOARGS,
      "DocMDP /P of the document's certification, or None."},
+    {"check_signature", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_check_signature)),
+     METH_VARARGS | METH_KEYWORDS,
+     "check_signature(field_name, subfilter, bytes_reserved, reason=None, signing_time=None, "
+     "document_timestamp=False): raises what prepare_signature would refuse, laying nothing out"},
     {"prepare_signature", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_prepare_signature)),
      METH_VARARGS | METH_KEYWORDS,
      "prepare_signature(field_name, subfilter, bytes_reserved, reason=None, signing_time=None, "

@@ -13,6 +13,15 @@ class Document:
     def signatures(self) -> List[Tuple[str, Optional[str], Optional[str], Tuple[int, ...], bytes]]: ...
     def fields(self) -> List[Tuple[str, Optional[str], bool]]: ...
     def certification_permission(self) -> Optional[int]: ...
+    def check_signature(
+        self,
+        field_name: str,
+        subfilter: str,
+        bytes_reserved: int,
+        reason: Optional[str] = ...,
+        signing_time: Optional[str] = ...,
+        document_timestamp: bool = ...,
+    ) -> None: ...
     def prepare_signature(
         self,
         field_name: str,

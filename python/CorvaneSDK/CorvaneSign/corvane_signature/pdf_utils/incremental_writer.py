@@ -67,6 +67,11 @@ class IncrementalPdfFileWriter:
         self.source = _input_source(input_stream)
         self.document = _pdfengine.open([engine_piece(self.source)])
 
+    def check_input_unchanged(self):
+        """Raises PdfReadError when the input file changed since the writer opened it."""
+        if isinstance(self.source, FileInput):
+            self.source.check_unchanged()
+
     def field_names(self):
         """Fully qualified names of the document's form fields."""
         return [name for name, _type, _value in self.document.fields()]

@@ -70,15 +70,19 @@ class PreparedByteRangeDigest:
     """The digest a signature must sign, with where its container goes.
 
     ``output`` is the PreparedOutput the document was prepared into; the
-    digest is taken from it when either is first used, so a preparation
-    whose digest and output are never used never hashes the document.
+    byte range and the digest are taken from it when first used, so a
+    preparation whose digest and output are never used never lays the
+    signature out or hashes the document.
     """
 
     md_algorithm = "sha256"
 
-    def __init__(self, byte_range, output):
-        self.byte_range = tuple(byte_range)
+    def __init__(self, output):
         self.output = output
+
+    @property
+    def byte_range(self):
+        return self.output.byte_range
 
     @property
     def reserved_region_start(self):

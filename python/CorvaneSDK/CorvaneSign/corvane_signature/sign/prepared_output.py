@@ -1,11 +1,12 @@
 """The output stream of a signature preparation: an io.BytesIO holding the
 input followed by the prepared update.
 
-It is made on first use, in one copy straight into its own buffer, and the
-digest of the signed byte ranges is taken while the bytes are copied.  A
+The update is laid out when the signature's byte range is first needed; the
+stream is made on first use, in one copy straight into its own buffer, and
+the digest of the signed byte ranges is taken while the bytes are copied.  A
 preparation whose output and digest are never used (the completion phase
-prepares the document again only for its post-sign instructions) never
-copies or hashes the document.
+prepares the document again only for its post-sign instructions) never lays
+the update out, copies or hashes the document.
 
 The stream also tracks what has been written to it since, so that embedding
 the signature needs no second digest of the untouched document, and a
@@ -26,14 +27,14 @@ _READING = ("getvalue", "read", "read1", "readinto", "readinto1", "readline", "r
 
 
 class PreparedOutput(io.BytesIO):
-    """``pieces`` (bytes-like objects and FileInputs) joined, once needed,
-    prepared for a signature over ``byte_range`` (which starts at offset 0
-    and whose first range covers the first piece)."""
+    """The document ``lay_out()`` describes, once needed: it returns the
+    pieces (bytes-like objects and FileInputs) to join and the byte range of
+    the signature over them (starting at offset 0)."""
 
-    def __init__(self, pieces, byte_range):
+    def __init__(self, lay_out):
         super().__init__()
-        self._pieces = tuple(pieces)
-        self._byte_range = tuple(byte_range)
+        self._lay_out = lay_out
+        self._pieces = self._byte_range = None
         self._digest = None
         self._prefix = None       # (length, hash of the first length bytes as made)
         self._changed = False
@@ -45,10 +46,18 @@ class PreparedOutput(io.BytesIO):
         return not self._changed
 
     @property
+    def byte_range(self):
+        """The signature's byte range over this output."""
+        if self._byte_range is None:
+            pieces, byte_range = self._lay_out()
+            self._pieces, self._byte_range, self._lay_out = tuple(pieces), tuple(byte_range), None
+        return self._byte_range
+
+    @property
     def digest(self):
         """SHA-256 of the byte range this output was prepared for, as made."""
         if self._digest is None and self.closed:
-            self._digest = digest_byte_ranges(self._pieces, self._byte_range)
+            self._digest = digest_byte_ranges(self._pieces, self.byte_range)
             self._pieces = ()
         self._make()
         return self._digest
@@ -68,7 +77,8 @@ class PreparedOutput(io.BytesIO):
     def _make(self):
         if self._digest is not None or self.closed:
             return
-        pieces, byte_range = self._pieces, self._byte_range
+        byte_range = self.byte_range
+        pieces = self._pieces
         length = sum(len(piece) for piece in pieces)
         prefix_length = byte_range[1] if byte_range[0] == 0 else 0
         io.BytesIO.__init__(self, bytes(length))  # zeroed pages, touched only once, by the copy

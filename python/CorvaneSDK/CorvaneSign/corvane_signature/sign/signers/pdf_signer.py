@@ -166,17 +166,25 @@ class PdfSigner:
         """Lays the signature out in an incremental update of ``pdf_out``.
 
         Returns (prepared digest, to-be-signed document, io.BytesIO holding the
-        input followed by the update). The output is made, and the digest
-        computed, when either is first used.
+        input followed by the update). Whatever the document refuses is
+        raised here; the update is laid out when the byte range is first
+        needed, and the output made and digested when either is first used.
         """
         writer = _writer(pdf_out)
         meta = self.signature_meta
         reserved = self._bytes_reserved(bytes_reserved)
         field_name = meta.field_name or writer.free_field_name("Signature")
-        update, byte_range = writer.document.prepare_signature(
-            field_name, meta.subfilter.value, reserved, reason=meta.reason, signing_time=pdf_date())
-        output = PreparedOutput((writer.source, update), byte_range)
-        prepared_digest = PreparedByteRangeDigest(byte_range, output)
+        request = (field_name, meta.subfilter.value, reserved)
+        options = {"reason": meta.reason, "signing_time": pdf_date()}
+        writer.document.check_signature(*request, **options)
+
+        def lay_out():
+            writer.check_input_unchanged()
+            update, byte_range = writer.document.prepare_signature(*request, **options)
+            return (writer.source, update), byte_range
+
+        output = PreparedOutput(lay_out)
+        prepared_digest = PreparedByteRangeDigest(output)
         tbs_document = PdfTBSDocument(prepared_digest, output, self._post_sign_instructions(), field_name)
         return prepared_digest, tbs_document, output
 
