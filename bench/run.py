@@ -5,7 +5,7 @@
 Generates the inputs (bench/inputs.py, classic xref and xref streams),
 starts the sandbox in a process of its own, and measures each input in fresh
 child processes (bench/measure.py): the limit L = 2 x SHA-256 + 1 copy of the
-file, then sign_test and timestamp_test (three processes each, the run of
+file, then sign_test and timestamp_test (five processes each, the run of
 median CPU time reported) with their client CPU time, wall time, phase
 times and peak memory growth.  Prints the table and the goals,
 and writes everything as JSON (default bench/results/<date>.json).
@@ -28,7 +28,7 @@ from sandbox_process import SandboxProcess  # noqa: E402
 from table import goals, table  # noqa: E402
 
 
-RUNS = 3
+RUNS = 5
 
 
 def _measure(kind, *arguments):

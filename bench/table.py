@@ -18,13 +18,18 @@ _COLUMNS = [
     ("ltv", 5, lambda r: _phase(r, "ltv")),
     ("docts", 5, lambda r: _phase(r, "doc_timestamp")),
     ("write", 5, lambda r: _phase(r, "write")),
-    ("peak MB", 7, lambda r: "%.0f" % (r["sign"]["peak_growth"] / MB)),
+    ("peak MB", 7, lambda r: _megabytes(r["sign"]["peak_growth"])),
     ("/size", 5, lambda r: _ratio(r, r["sign"]["peak_growth"], r["limit"]["size"])),
     ("ts ms", 6, lambda r: "%.0f" % (1000 * r["timestamp"]["cpu"])),
     ("/(H+C)", 6, lambda r: _ratio(r, r["timestamp"]["cpu"], _hash_and_copy(r))),
     ("wall s", 6, lambda r: "%.2f" % r["timestamp"]["wall"]),
-    ("peak MB", 7, lambda r: "%.0f" % (r["timestamp"]["peak_growth"] / MB)),
+    ("peak MB", 7, lambda r: _megabytes(r["timestamp"]["peak_growth"])),
 ]
+
+
+def _megabytes(growth):
+    # The resident set may shrink during a small call: no growth then.
+    return "%.0f" % (max(growth, 0) / MB)
 
 
 def _ratio(row, value, base):
