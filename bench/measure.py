@@ -13,16 +13,12 @@ import hashlib
 import io
 import json
 import os
-import resource
 import statistics
 import sys
 import tempfile
 import time
 
-
-def cpu_seconds():
-    usage = resource.getrusage(resource.RUSAGE_SELF)
-    return usage.ru_utime + usage.ru_stime
+from clock import Clock, cpu_seconds, time_output_writes
 
 
 def _status_kib(field):
@@ -37,69 +33,6 @@ def reset_peak_memory():
     """Starts a new high-water mark of the resident set (Linux 4.0+)."""
     with open("/proc/self/clear_refs", "w") as clear_refs:
         clear_refs.write("5")
-
-
-class Clock:
-    """CPU and wall time of labelled spans, summed per label."""
-
-    def __init__(self):
-        self.spans = {}
-
-    @contextlib.contextmanager
-    def span(self, label):
-        cpu, wall = cpu_seconds(), time.perf_counter()
-        try:
-            yield
-        finally:
-            total = self.spans.setdefault(label, {"cpu": 0.0, "wall": 0.0})
-            total["cpu"] += cpu_seconds() - cpu
-            total["wall"] += time.perf_counter() - wall
-
-    def coroutine_function(self, function, label):
-        async def timed(*args, **kwargs):
-            with self.span(label):
-                return await function(*args, **kwargs)
-        return timed
-
-    def method(self, owner, name, label):
-        original = getattr(owner, name)
-
-        async def timed(*args, **kwargs):
-            with self.span(label):
-                return await original(*args, **kwargs)
-        setattr(owner, name, timed)
-
-    def plain_method(self, owner, name, label):
-        original = getattr(owner, name)
-
-        def timed(*args, **kwargs):
-            with self.span(label):
-                return original(*args, **kwargs)
-        setattr(owner, name, timed)
-
-
-class _TimedFile:
-    """A file object whose writes count as the "write" span of ``clock``."""
-
-    def __init__(self, file, clock):
-        self._file, self._clock = file, clock
-
-    def write(self, data):
-        with self._clock.span("write"):
-            return self._file.write(data)
-
-    def __getattr__(self, name):
-        return getattr(self._file, name)
-
-
-def time_output_writes(clock):
-    """Counts the clients' writes of their output files (opened with io.open) as "write"."""
-    real_open = io.open
-
-    def timed_open(file, mode="r", *args, **kwargs):
-        opened = real_open(file, mode, *args, **kwargs)
-        return _TimedFile(opened, clock) if "w" in mode else opened
-    io.open = timed_open
 
 
 def measure_call(call):
@@ -136,7 +69,7 @@ def _client_modules(sandbox):
     import CorvaneSDK.timestamp as timestamp
     for module in (sign, timestamp):
         module.CRVN_DOMAIN_URL = sandbox["url"]
-        module.DUMMY_HTTP_TS = sandbox["url"] + "/TSS/RFC3161sha2TS"
+        module.DUMMY_HTTP_TS = sandbox["open_tsa_url"]
     return sign, timestamp
 
 
