@@ -34,7 +34,6 @@ py::Object exclusive_write_flags(const py::Object& os) {
 ReplacementFile::ReplacementFile(const py::Object& target) : os_(py::import("os")) {
     py::Object open_file = py::import("io").attr("open");
     if (!is_replaceable(os_, target)) {
-        direct_ = true;
         file_ = open_file(target, py::str("wb"));
         return;
     }
@@ -74,7 +73,7 @@ ReplacementFile::~ReplacementFile() { discard(); }
 
 void ReplacementFile::commit() {
     file_.attr("flush")();
-    if (direct_) {
+    if (!temporary_) {  // a target written in place: nothing to rename
         file_.attr("close")();
         file_ = py::Object();
         return;

@@ -29,9 +29,8 @@ private:
 
     py::Object os_;
     py::Object target_;        // path that is replaced (symlinks resolved)
-    py::Object temporary_;     // path of the file being written, until commit
+    py::Object temporary_;     // file being written until commit; none when the target is written in place
     py::Object file_;
-    bool direct_ = false;      // target is not a regular file: written in place
 };
 
 }  // namespace corvane::client

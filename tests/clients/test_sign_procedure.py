@@ -253,3 +253,18 @@ def test_same_path_for_input_and_output(monkeypatch, tmp_path):
     document.write_bytes(b"original")
     sign.sign_crvn(str(document), str(document), "t", "n", "p")
     assert document.read_bytes() == SIGNED
+
+
+def test_a_pipe_as_output_is_written_in_place_not_replaced(monkeypatch, tmp_path):
+    import threading
+    Procedure(monkeypatch)
+    pipe = tmp_path / "pipe.pdf"
+    os.mkfifo(pipe)
+    received = []
+    reader = threading.Thread(target=lambda: received.append(pipe.read_bytes()), daemon=True)
+    reader.start()
+    run(sign.sign_crvn, pipe)
+    reader.join(10)
+    assert received == [SIGNED]
+    assert stat.S_ISFIFO(pipe.stat().st_mode)
+    assert os.listdir(tmp_path) == ["pipe.pdf"]
