@@ -9,9 +9,8 @@ import tempfile
 PAGE_CONTENT = b"BT /F1 12 Tf 72 720 Td (Hello) Tj ET"
 
 
-def write_pdf(objects, root=1, trailer_extra=b""):
-    """A classic-xref PDF from {number: body} (bytes; a (dict, data) pair is a stream)."""
-    out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
+def _objects(out, objects):
+    """Appends {number: body} to ``out`` (a (dict, data) pair is a stream); returns their offsets."""
     offsets = {}
     for number in sorted(objects):
         offsets[number] = len(out)
@@ -20,14 +19,26 @@ def write_pdf(objects, root=1, trailer_extra=b""):
             entries, data = body
             body = b"<< %s /Length %d >>\nstream\n%s\nendstream" % (entries, len(data), data)
         out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
-    size = max(objects) + 1
-    xref_at = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % size
+    return offsets
+
+
+def _xref_table(offsets, size, free_generation):
+    rows = [b"xref\n0 %d\n0000000000 65535 f \n" % size]
     for number in range(1, size):
         if number in offsets:
-            out += b"%010d 00000 n \n" % offsets[number]
+            rows.append(b"%010d 00000 n \n" % offsets[number])
         else:
-            out += b"0000000000 00001 f \n"
+            rows.append(b"0000000000 %05d f \n" % free_generation)
+    return b"".join(rows)
+
+
+def write_pdf(objects, root=1, trailer_extra=b""):
+    """A classic-xref PDF from {number: body} (bytes; a (dict, data) pair is a stream)."""
+    out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
+    offsets = _objects(out, objects)
+    size = max(objects) + 1
+    xref_at = len(out)
+    out += _xref_table(offsets, size, free_generation=1)
     out += b"trailer\n<< /Size %d /Root %d 0 R %s >>\nstartxref\n%d\n%%%%EOF\n" % (size, root, trailer_extra, xref_at)
     return bytes(out)
 
@@ -82,15 +93,7 @@ def hybrid(pages=1):
     for i in range(pages):
         objects[10 + i] = b"<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>"
     out = bytearray(b"%PDF-1.5\n%\xe2\xe3\xcf\xd3\n")
-    offsets = {}
-    for number in sorted(objects):
-        offsets[number] = len(out)
-        entries, data = objects[number] if isinstance(objects[number], tuple) else (None, None)
-        if entries is None:
-            out += b"%d 0 obj\n%s\nendobj\n" % (number, objects[number])
-        else:
-            out += b"%d 0 obj\n<< %s /Length %d >>\nstream\n%s\nendstream\nendobj\n" % (
-                number, entries, len(data), data)
+    offsets = _objects(out, objects)
     size = 10 + pages
     stream_number = 6
     offsets[stream_number] = len(out)
@@ -98,12 +101,7 @@ def hybrid(pages=1):
     out += (b"6 0 obj\n<< /Type /XRef /Size %d /W [1 2 1] /Index [7 2] /Root 1 0 R /Length %d >>\n"
             b"stream\n%s\nendstream\nendobj\n" % (size, len(rows), rows))
     xref_at = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % size
-    for number in range(1, size):
-        if number in offsets:
-            out += b"%010d 00000 n \n" % offsets[number]
-        else:
-            out += b"0000000000 00000 f \n"
+    out += _xref_table(offsets, size, free_generation=0)
     out += (b"trailer\n<< /Size %d /Root 1 0 R /Info 7 0 R /XRefStm %d >>\nstartxref\n%d\n%%%%EOF\n"
             % (size, offsets[stream_number], xref_at))
     return bytes(out)
