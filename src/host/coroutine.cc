@@ -154,8 +154,13 @@ void check_idle(const State& state) {
     if (state.running) raise(PyExc_ValueError, "coroutine already executing");
 }
 
+// A caller may drive the coroutine through a borrowed reference that Python
+// code run by the step drops: the step keeps its own.
+Object keep_alive(PyObject* self) { return Object::borrow(self); }
+
 PyObject* coroutine_send(PyObject* self, PyObject* value) {
     return guarded([&] {
+        Object alive = keep_alive(self);
         State& state = state_of(self);
         check_idle(state);
         if (state.finished()) raise(PyExc_RuntimeError, "cannot reuse already awaited coroutine");
@@ -197,6 +202,7 @@ Error thrown_exception(PyObject* type, PyObject* value, PyObject* traceback) {
 
 PyObject* coroutine_throw(PyObject* self, PyObject* args) {
     return guarded([&] {
+        Object alive = keep_alive(self);
         State& state = state_of(self);
         check_idle(state);
         PyObject* type = nullptr;
@@ -215,6 +221,7 @@ PyObject* coroutine_throw(PyObject* self, PyObject* args) {
 
 PyObject* coroutine_close(PyObject* self, PyObject*) {
     return guarded([&] {
+        Object alive = keep_alive(self);
         State& state = state_of(self);
         check_idle(state);
         if (!state.started || state.finished()) {

@@ -237,6 +237,35 @@ def test_a_suspended_coroutine_in_an_unreachable_task_cycle_is_collected(probe):
     assert asyncio.run(abandon_a_task()) == [True]
 
 
+def test_a_coroutine_dropped_by_its_driver_during_a_step_finishes_the_step(probe):
+    """A Task drives its coroutine through its own reference, which
+    re-initialising the task drops while the step runs."""
+    state = {"cleaned": [], "replacement": asyncio.sleep(0)}
+
+    class Reinitialising:
+        def __iter__(self):
+            return self
+
+        def __next__(self):
+            state.pop("task").__init__(state["replacement"])
+            gc.collect()
+            raise StopIteration("stepped")
+
+    class Awaitable:
+        def __await__(self):
+            return Reinitialising()
+
+    async def main():
+        asyncio.get_running_loop().set_exception_handler(lambda loop, context: None)
+        state["task"] = asyncio.ensure_future(
+            probe.await_with_cleanup(Awaitable(), lambda: state["cleaned"].append(True)))
+        await asyncio.sleep(0.01)
+
+    asyncio.run(main())
+    state["replacement"].close()  # the re-initialised task may never run it
+    assert state["cleaned"] == [True]
+
+
 def test_never_awaited_coroutine_warns_like_a_native_one(probe):
     with warnings.catch_warnings(record=True) as caught:
         warnings.simplefilter("always")
