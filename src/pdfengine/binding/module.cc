@@ -40,7 +40,7 @@ PyModuleDef_Slot slots[] = {
 };
 
 PyModuleDef definition = {
-    PyModuleDef_HEAD_INIT, kModuleName, "The PDF engine: reads documents with qpdf and lays out incremental updates.", 0, nullptr, slots, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, kModuleName, nullptr, 0, nullptr, slots, nullptr, nullptr, nullptr,
 };
 
 }  // namespace
