@@ -7,10 +7,7 @@
 // signature is written once, next to the function it describes.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
-#include <initializer_list>
-#include <string_view>
 
 namespace py {
 
@@ -18,20 +15,30 @@ namespace py {
 template <std::size_t N>
 struct Literal {
     char text[N]{};
-    constexpr Literal(const char (&source)[N]) { std::copy_n(source, N, text); }
-    constexpr std::string_view view() const { return std::string_view(text, N - 1); }
+    constexpr Literal(const char (&source)[N]) {
+        for (std::size_t i = 0; i < N; ++i) text[i] = source[i];
+    }
+    static constexpr std::size_t size = N - 1;
 };
 
 namespace detail {
 
+// Plain index loops throughout: the sanitizer build cannot evaluate the
+// standard string algorithms at compile time.
 template <std::size_t N>
 struct Text {
     char text[N]{};
+    std::size_t end = 0;
+    constexpr void append(const char* part, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i) text[end++] = part[i];
+    }
 };
 
-constexpr std::size_t name_length(std::string_view signature) {
-    std::size_t open = signature.find('(');
-    if (open == std::string_view::npos || open == 0 || signature.back() != ')')
+template <std::size_t N>
+constexpr std::size_t name_length(const Literal<N>& signature) {
+    std::size_t open = 0;
+    while (open < signature.size && signature.text[open] != '(') ++open;
+    if (open == 0 || open == signature.size || signature.text[signature.size - 1] != ')')
         throw "a signature is written name(parameters)";  // a compile-time error
     return open;
 }
@@ -39,26 +46,25 @@ constexpr std::size_t name_length(std::string_view signature) {
 // "name(a, b)" -> "name(<receiver>, a, b)\n--\n\n<summary>"
 template <Literal Signature, Literal Receiver, Literal Summary>
 constexpr auto documented() {
-    constexpr std::string_view signature = Signature.view();
-    constexpr std::size_t open = name_length(signature) + 1;
-    constexpr std::string_view head = signature.substr(0, open);
-    constexpr std::string_view rest = signature.substr(open);
-    constexpr std::string_view separator = rest == ")" ? "" : ", ";
-    constexpr std::string_view marker = "\n--\n\n";
-    constexpr std::size_t size = head.size() + Receiver.view().size() + separator.size() + rest.size() +
-                                 marker.size() + Summary.view().size() + 1;
-    Text<size> result;
-    char* at = result.text;
-    for (std::string_view part : {head, Receiver.view(), separator, rest, marker, Summary.view()})
-        at = std::copy(part.begin(), part.end(), at);
+    constexpr std::size_t open = name_length(Signature) + 1;
+    constexpr bool no_parameters = Signature.size == open + 1;
+    constexpr char separator[] = ", ";
+    constexpr char marker[] = "\n--\n\n";
+    Text<Signature.size + Receiver.size + (no_parameters ? 0 : 2) + 5 + Summary.size + 1> result;
+    result.append(Signature.text, open);
+    result.append(Receiver.text, Receiver.size);
+    result.append(separator, no_parameters ? 0 : 2);
+    result.append(Signature.text + open, Signature.size - open);
+    result.append(marker, 5);
+    result.append(Summary.text, Summary.size);
     return result;
 }
 
 template <Literal Signature>
 constexpr auto name_of() {
-    constexpr std::size_t length = name_length(Signature.view());
+    constexpr std::size_t length = name_length(Signature);
     Text<length + 1> result;
-    std::copy_n(Signature.text, length, result.text);
+    result.append(Signature.text, length);
     return result;
 }
 
