@@ -100,12 +100,18 @@ py::Object signature_values_function(const py::Object& module, PyObject* args, P
 }
 
 PyMethodDef definitions[] = {
-    py::function<revisions_function>("revisions"),
-    py::function<changed_objects_function>("changed_objects"),
-    py::function<object_json_function>("object_json"),
-    py::function<trailer_json_function>("trailer_json"),
-    py::function<stream_data_function>("stream_data"),
-    py::function<signature_values_function>("signature_values"),
+    py::function<revisions_function, "revisions(document)",
+                 "Revisions of the document in file order: (cross-reference offset, end offset) pairs.">(),
+    py::function<changed_objects_function, "changed_objects(before, after)",
+                 "Objects that `after`, a later revision of `before`, adds, frees or changes: (number, "
+                 "generation, JSON before, JSON after, stream data changed) tuples.">(),
+    py::function<object_json_function, "object_json(document, number, generation)",
+                 "The object as qpdf JSON, or None when the document has no such object.">(),
+    py::function<trailer_json_function, "trailer_json(document)", "The trailer dictionary as qpdf JSON.">(),
+    py::function<stream_data_function, "stream_data(document, number, generation)",
+                 "The decoded data of a stream object.">(),
+    py::function<signature_values_function, "signature_values(document)",
+                 "Signature dictionaries of the signed fields: (field name, JSON) pairs.">(),
 };
 
 }  // namespace
