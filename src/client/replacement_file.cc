@@ -93,6 +93,7 @@ void ReplacementFile::open_existing(Descriptor target, bool created) {
 }
 
 void ReplacementFile::prepare_new(const std::string& path) {
+    if (path.empty()) raise_os_error(ENOENT, target_);
     struct stat link;
     if (status_at(AT_FDCWD, path, link, AT_SYMLINK_NOFOLLOW) && S_ISLNK(link.st_mode)) {
         // A dangling symlink: open() creates the file it points at, where the
