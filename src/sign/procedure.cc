@@ -5,6 +5,7 @@
 #include "input_identity.hh"
 #include "interruption.hh"
 #include "module.hh"
+#include "prompt_interrupts.hh"
 #include "replacement_file.hh"
 
 namespace corvane::sign {
@@ -125,6 +126,7 @@ py::Object run_procedure(const py::Object& module, PyObject* args, PyObject* kwa
         kProcedureParameters(name, 5).bind(args, kwargs);
     py::Globals names(module);
     py::Object coroutine = names[procedure](input_file, output_file, api_token, tenant_id, pki, user_id, email);
+    client::PromptInterrupts prompt_interrupts;
     names["asyncio"].attr("run")(coroutine);
     return py::none();
 }

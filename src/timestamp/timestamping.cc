@@ -5,6 +5,7 @@
 
 #include "arguments.hh"
 #include "input_identity.hh"
+#include "prompt_interrupts.hh"
 #include "replacement_file.hh"
 #include "service_request.hh"
 
@@ -62,6 +63,8 @@ void timestamp_document(const py::Globals& names, TimestampSource source, const 
     py::Object timestamp_pdf = names["signers"].attr("PdfTimeStamper")(tst_client).attr("timestamp_pdf");
     py::Object md_algorithm = names["signers"].attr("DEFAULT_MD");
     py::Object validation_context = names["ValidationContext"](py::kw("allow_fetching", py::boolean(true)));
+    // The library may gather validation data under its own asyncio.run.
+    client::PromptInterrupts prompt_interrupts;
     timestamp_pdf(py::kw("pdf_out", w),
                   py::kw("md_algorithm", md_algorithm),
                   py::kw("timestamper", tst_client),

@@ -56,7 +56,7 @@ def interrupt(sandbox, argv, delayed, signal_number, while_waiting=lambda: None)
     return process.returncode, err, [request.path for request in sandbox.requests]
 
 
-@pytest.mark.parametrize("entry, delayed", [("sign", paths.SIGN_INFO_PATH), ("timestamp", paths.OCSP_PREFIX)])
+@pytest.mark.parametrize("entry, delayed", [("sign", paths.OCSP_PREFIX), ("timestamp", paths.OCSP_PREFIX)])
 def test_ctrl_c_stops_the_run_and_keeps_the_output(sandbox, files, entry, delayed):
     source, target = files
     argv = [sys.executable, "-c", CLIENT, entry, sandbox.url, sandbox.open_tsa_url, sandbox.api_token,
