@@ -28,6 +28,20 @@ std::string temporary_name() {
     return name + ".tmp";
 }
 
+// A file mounted over a name (a bind mount) cannot be renamed over. Kernels
+// before 5.8 do not tell; there only a mount of another file system is seen
+// (by its device).
+bool is_mount_point([[maybe_unused]] int fd) {
+#ifdef STATX_ATTR_MOUNT_ROOT
+    struct statx status;
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE, &status) != 0) return false;
+    return (status.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+           (status.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+#else
+    return false;
+#endif
+}
+
 // Without O_NONBLOCK again: a pipe that was opened without waiting for a
 // reader is written like any other pipe.
 void make_blocking(int fd) {
@@ -123,9 +137,10 @@ bool ReplacementFile::locate_folder(int fd, const struct stat& status) {
     std::string::size_type slash = path.rfind('/');
     folder_ = Descriptor(open_at(AT_FDCWD, slash == 0 ? "/" : path.substr(0, slash), O_PATH | O_DIRECTORY));
     name_ = path.substr(slash + 1);
-    struct stat found;
+    struct stat found, folder;
     if (folder_ && !name_.empty() && status_at(folder_.get(), name_, found, AT_SYMLINK_NOFOLLOW) &&
-        same_file(found, status))
+        same_file(found, status) && status_of(folder_.get(), folder) && folder.st_dev == status.st_dev &&
+        !is_mount_point(fd))
         return true;
     folder_.reset();
     return false;

@@ -333,6 +333,22 @@ def _no_new_entry_possible_beside_target(tmp_path):
     assert target.read_bytes() == SIGNED
 
 
+def _bind_mounted_file_is_written_in_place(tmp_path):
+    mounted = tmp_path / "mounted.pdf"
+    mounted.write_bytes(b"old content, longer than the signed document is")
+    target = tmp_path / "out.pdf"
+    target.write_bytes(b"")
+    if not shutil.which("mount") or subprocess.run(["mount", "--bind", str(mounted), str(target)],
+                                                   capture_output=True).returncode != 0:
+        pytest.skip("cannot bind-mount here")
+    try:
+        run(sign.sign_crvn, target)
+        assert target.read_bytes() == SIGNED
+    finally:
+        subprocess.run(["umount", str(target)], check=True)
+    assert mounted.read_bytes() == SIGNED
+
+
 def _protected_symlink_in_sticky_folder(tmp_path):
     with open("/proc/sys/fs/protected_symlinks") as setting:
         if setting.read().strip() != "1" or os.geteuid() != 0:
@@ -352,7 +368,8 @@ def _protected_symlink_in_sticky_folder(tmp_path):
 
 @pytest.mark.parametrize("case", [
     _kept_owner_group_and_mode, _hard_links_keep_sharing, _symlink_loop_is_refused_like_open,
-    _longest_name_is_replaced, _no_new_entry_possible_beside_target, _protected_symlink_in_sticky_folder,
+    _longest_name_is_replaced, _no_new_entry_possible_beside_target, _bind_mounted_file_is_written_in_place,
+    _protected_symlink_in_sticky_folder,
 ], ids=lambda case: case.__name__.strip("_"))
 def test_output_follows_the_semantics_of_open(monkeypatch, tmp_path, case):
     Procedure(monkeypatch)
