@@ -21,8 +21,8 @@
 //                          (constant memory), kDecodeBudget bytes in total.
 //   revisions              a scan of the file in 1 MiB windows plus one parse
 //                          of each distinct earlier section named by a
-//                          "startxref ... %%EOF" marker, at most
-//                          kMaxRevisionParses of them: O(n) time per parse.
+//                          "startxref ... %%EOF" marker, at most kMaxRevisions
+//                          of them (more are refused): O(n) time per parse.
 //   changed_objects        one pass over both cross-reference tables; JSON of
 //                          each changed object (O(size of that object)) and a
 //                          comparison of raw stream data: O(n).
@@ -50,8 +50,9 @@ constexpr int kMaxFieldDepth = 32;
 constexpr long long kOutputSlack = 32LL << 20;
 // Decoded bytes of existing /DSS streams, in total, compared by digest.
 constexpr long long kDecodeBudget = 256LL << 20;
-// Earlier revisions parsed to confirm the markers that end them.
-constexpr int kMaxRevisionParses = 4096;
+// Earlier revisions parsed to confirm the markers that end them (each parse
+// reads the chain of sections before it, up to O(n)).
+constexpr int kMaxRevisions = 256;
 
 // The most a single decoded stream or result may take for an input of `length` bytes.
 constexpr long long decoded_limit(qpdf_offset_t length) { return kOutputSlack + 4 * static_cast<long long>(length); }
