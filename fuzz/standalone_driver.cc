@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
         std::vector<std::filesystem::path> files;
         if (std::filesystem::is_directory(path)) {
             for (const auto& entry : std::filesystem::directory_iterator(path))
-                if (entry.is_regular_file()) files.push_back(entry.path());
+                if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') files.push_back(entry.path());
         } else {
             files.push_back(path);
         }

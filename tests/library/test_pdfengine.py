@@ -268,3 +268,34 @@ def test_names_that_are_not_utf8_come_back_as_text():
     assert all(isinstance(json, str) for _, json in _pdfengine.signature_values(document))
     update, _ = document.prepare_signature("Signature1", PADES, 512)
     assert qpdf_check(data + update)[0]
+
+
+def _with_object(data, number, body):
+    """``data`` (one classic section) with object ``number`` added to its table."""
+    xref_at = last_startxref(data)
+    trailer_at = data.index(b"trailer", xref_at)
+    added_at = xref_at
+    objects = data[:xref_at] + b"%d 0 obj\n%s\nendobj\n" % (number, body)
+    table = data[xref_at:trailer_at] + b"%d 1\n%010d 00000 n \n" % (number, added_at)
+    trailer = data[trailer_at:].replace(b"startxref\n%d" % xref_at, b"startxref\n%d" % len(objects))
+    return objects + table + trailer
+
+
+def test_numbers_past_what_pdf_allows_are_refused_before_anything_is_laid_out(tmp_path):
+    # New objects would be numbered past 8388607, or their number would overflow.
+    for number in (8388607, 2 ** 31 - 2):
+        with pytest.raises(exceptions.PdfWriteError, match="already uses object number %d" % number):
+            prepare(_with_object(INPUTS["classic"], number, b"<< /Placed /Last >>"))
+    # Past 10^10 bytes a classic xref row would take eleven digits and shift every later row.
+    data = INPUTS["classic"]
+    xref_at = last_startxref(data)
+    far = 10 ** 10 + 17
+    sparse = tmp_path / "large.pdf"
+    with open(sparse, "wb") as stream:
+        stream.write(data[:xref_at])
+        stream.seek(far)
+        stream.write(data[xref_at:].replace(b"startxref\n%d" % xref_at, b"startxref\n%d" % far))
+    with open(sparse, "rb") as stream:
+        document = _pdfengine.open([stream.fileno()])
+    with pytest.raises(exceptions.PdfWriteError, match="past the ten digits a classic cross-reference table"):
+        document.append_dss([b"\x30\x00"], [], [])
