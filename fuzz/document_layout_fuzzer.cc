@@ -8,7 +8,11 @@
 #include "dss.hh"
 #include "errors.hh"
 #include "form_fields.hh"
+#include "object_changes.hh"
+#include "revisions.hh"
 #include "signature_layout.hh"
+#include "signature_values.hh"
+#include "stream_decoding.hh"
 
 #include <cstdint>
 #include <cstdlib>
@@ -20,8 +24,19 @@ namespace {
 
 constexpr std::size_t kReserved = 2048;
 
+using pdfengine::Piece;
+
+// What a verification report reads of a signed document.
+void inspect_like_a_report(pdfengine::Document& earlier, pdfengine::Document& later) {
+    for (const pdfengine::Revision& revision : pdfengine::revisions(later)) (void)revision;
+    pdfengine::signature_values(later.pdf());
+    for (const pdfengine::ObjectChange& change : pdfengine::changed_objects(earlier, later))
+        if (change.after && change.after->find("\"stream\"") != std::string::npos)
+            pdfengine::decoded_stream_data(later, change.id);
+}
+
 void sign_like_the_library(std::string_view input) {
-    pdfengine::Document document({input});
+    pdfengine::Document document({Piece::of_memory(input)});
     pdfengine::signatures(document.pdf());
     pdfengine::form_fields(document.pdf());
     pdfengine::certification_permission(document.pdf());
@@ -34,11 +49,12 @@ void sign_like_the_library(std::string_view input) {
     request.bytes_reserved = kReserved;
     pdfengine::PreparedSignature prepared = pdfengine::prepare_signature(document, request);
 
-    pdfengine::Document signed_document({input, prepared.update});
+    pdfengine::Document signed_document({Piece::of_memory(input), Piece::of_memory(prepared.update)});
     pdfengine::ValidationData data{{std::string("\x30\x03\x02\x01\x01", 5)}, {}, {std::string("\x30\x00", 2)}};
     std::string dss = pdfengine::append_dss(signed_document, data, {});
 
-    pdfengine::Document with_dss({input, prepared.update, dss});
+    pdfengine::Document with_dss({Piece::of_memory(input), Piece::of_memory(prepared.update), Piece::of_memory(dss)});
+    inspect_like_a_report(document, with_dss);
     pdfengine::SignatureRequest stamp;
     stamp.field_name = "DocumentTimestamp1";
     stamp.document_timestamp = true;

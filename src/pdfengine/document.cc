@@ -1,6 +1,7 @@
 #include "document.hh"
 
 #include "errors.hh"
+#include "limits.hh"
 
 #include <cctype>
 #include <string>
@@ -10,8 +11,6 @@ namespace {
 
 constexpr std::size_t kHeaderWindow = 1024;
 constexpr std::size_t kTailWindow = 1024;
-// ISO 32000-1, Annex C: the largest indirect object number.
-constexpr long long kMaxObjectNumber = 8388607;
 
 bool is_pdf_space(char c) {
     return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';

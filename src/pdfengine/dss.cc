@@ -3,36 +3,40 @@
 #include "errors.hh"
 #include "form_fields.hh"
 #include "incremental_update.hh"
+#include "limits.hh"
 #include "revision_check.hh"
+#include "stream_decoding.hh"
 
 #include <cctype>
 #include <map>
+#include <set>
 
 namespace pdfengine {
 namespace {
 
-// The streams of one DSS array (/Certs, /OCSPs or /CRLs), by content.
+// The streams of one DSS array (/Certs, /OCSPs or /CRLs), by the digest of
+// their content. Each existing stream object is decoded once, however often
+// the array lists it, and only into a digest.
 class StreamArray {
 public:
-    StreamArray(IncrementalUpdate& update, const Held& dss, const char* key)
+    StreamArray(IncrementalUpdate& update, const Held& dss, const char* key, DecodeBudget& budget)
         : update_(update), dss_(dss), key_(key) {
         array_ = dss.key(key);
         if (!array_.object.isArray()) return;
+        std::set<QPDFObjGen> decoded;
         for (QPDFObjectHandle item : array_.object.getArrayAsVector()) {
-            if (!item.isStream()) continue;
-            try {
-                std::shared_ptr<Buffer> data = item.getStreamData(qpdf_dl_generalized);
-                by_content_.emplace(std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()), item);
-            } catch (const std::exception&) {
-                // Data that cannot be decoded is kept as it is, only not matched.
-            }
+            if (!item.isStream() || !decoded.insert(item.getObjGen()).second) continue;
+            // Data that cannot be decoded is kept as it is, only not matched.
+            if (std::optional<std::string> digest = decoded_digest(item, budget))
+                by_digest_.emplace(std::move(*digest), item);
         }
     }
 
     // The stream holding `content`, added to the array when new.
     QPDFObjectHandle stream_for(const std::string& content) {
-        auto found = by_content_.find(content);
-        if (found != by_content_.end()) return found->second;
+        std::string digest = sha256(content);
+        auto found = by_digest_.find(digest);
+        if (found != by_digest_.end()) return found->second;
         if (!array_.object.isArray()) {
             update_.touch(dss_);
             dss_.object.replaceKey(key_, QPDFObjectHandle::newArray());
@@ -41,7 +45,7 @@ public:
         QPDFObjectHandle stream = update_.add_stream(content, QPDFObjectHandle::newDictionary());
         update_.touch(array_);
         array_.object.appendItem(stream);
-        by_content_.emplace(content, stream);
+        by_digest_.emplace(std::move(digest), stream);
         return stream;
     }
 
@@ -50,7 +54,7 @@ private:
     Held dss_;
     std::string key_;
     Held array_;
-    std::map<std::string, QPDFObjectHandle> by_content_;
+    std::map<std::string, QPDFObjectHandle> by_digest_;
 };
 
 QPDFObjectHandle references(StreamArray& array, const std::vector<std::string>& items) {
@@ -81,9 +85,10 @@ std::string append_dss(Document& document, const ValidationData& data, const std
         catalog.object.replaceKey("/DSS", created);
         dss = Held::indirect(created);
     }
-    StreamArray certs(update, dss, "/Certs");
-    StreamArray ocsps(update, dss, "/OCSPs");
-    StreamArray crls(update, dss, "/CRLs");
+    DecodeBudget budget(kDecodeBudget, "the validation data already in the document's /DSS");
+    StreamArray certs(update, dss, "/Certs", budget);
+    StreamArray ocsps(update, dss, "/OCSPs", budget);
+    StreamArray crls(update, dss, "/CRLs", budget);
     for (const std::string& item : data.certs) certs.stream_for(item);
     for (const std::string& item : data.ocsps) ocsps.stream_for(item);
     for (const std::string& item : data.crls) crls.stream_for(item);

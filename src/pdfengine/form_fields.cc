@@ -1,17 +1,23 @@
 #include "form_fields.hh"
 
+#include "errors.hh"
+#include "limits.hh"
+
 #include <set>
 
 namespace pdfengine {
 namespace {
 
 // Deep or cyclic field trees are malformed; stop descending rather than loop.
-constexpr int kMaxDepth = 32;
+constexpr int kMaxDepth = kMaxFieldDepth;
 
 bool is_child_field(QPDFObjectHandle kid) {
     return kid.isDictionary() && (kid.hasKey("/T") || kid.hasKey("/FT") || kid.hasKey("/Kids"));
 }
 
+// Every indirect object is expanded once: fields that share a subtree (an
+// indirect field, or an indirect /Kids array) would otherwise be walked once
+// per path to it, exponentially many for a small document.
 struct Walker {
     std::vector<FormField> fields;
     std::set<QPDFObjGen> seen;
@@ -28,8 +34,15 @@ struct Walker {
         else field.name = parent->name.empty() ? partial : parent->name + "." + partial;
         QPDFObjectHandle type = dict.getKey("/FT");
         field.type = type.isName() ? type.getName() : (parent ? parent->type : "");
-        field.value = dict.hasKey("/V") ? dict.getKey("/V")
-                                        : (parent ? parent->value : QPDFObjectHandle::newNull());
+        if (dict.hasKey("/V")) {
+            field.value = dict.getKey("/V");
+            field.value_source = field.value.isIndirect() ? field.value.getObjGen() : field.holder.getObjGen();
+        } else if (parent) {
+            field.value = parent->value;
+            field.value_source = parent->value_source;
+        } else {
+            field.value = QPDFObjectHandle::newNull();
+        }
         QPDFObjectHandle kids = dict.getKey("/Kids");
         std::vector<QPDFObjectHandle> child_fields;
         if (kids.isArray()) {
@@ -38,6 +51,7 @@ struct Walker {
         }
         field.terminal = child_fields.empty();
         fields.push_back(field);
+        if (kids.isIndirect() && !seen.insert(kids.getObjGen()).second) return;
         for (QPDFObjectHandle kid : child_fields) visit(kid, field.holder, &field, depth + 1);
     }
 };
@@ -55,8 +69,18 @@ std::vector<FormField> form_fields(QPDF& pdf) {
     return walker.fields;
 }
 
+void SharedOutputBudget::add(QPDFObjGen source, std::size_t size) {
+    total_ += size;
+    if (!source.isIndirect() || distinct_sources_.insert(source).second) distinct_ += size;
+    if (total_ > 2 * distinct_ + static_cast<std::size_t>(kOutputSlack))
+        fail(Failure::read, std::string("the document's form lists the same large ") + what_ +
+                                " under so many fields that reading them would take " +
+                                std::to_string(total_ >> 20) + " MiB or more: the form is damaged");
+}
+
 std::vector<SignatureRecord> signatures(QPDF& pdf) {
     std::vector<SignatureRecord> result;
+    SharedOutputBudget budget("signature value");
     for (const FormField& field : form_fields(pdf)) {
         if (field.type != "/Sig" || !field.terminal) continue;
         QPDFObjectHandle value = field.value;
@@ -77,6 +101,7 @@ std::vector<SignatureRecord> signatures(QPDF& pdf) {
             }
         }
         if (value.getKey("/Contents").isString()) record.contents = value.getKey("/Contents").getStringValue();
+        budget.add(field.value_source, record.contents.size());
         result.push_back(std::move(record));
     }
     return result;

@@ -5,6 +5,8 @@
 
 #include "qpdf.hh"
 
+#include <set>
+
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ struct FormField {
     QPDFObjectHandle holder;  // the indirect object whose serialisation contains it
     std::string type;         // inherited /FT ("/Sig", "/Tx", ...), empty when none
     QPDFObjectHandle value;   // inherited /V, null when none
+    QPDFObjGen value_source;  // the indirect object the value is read from (it, or its holder)
     bool terminal = true;     // no child fields
 };
 
@@ -29,6 +32,22 @@ struct SignatureRecord {
     std::string subfilter;             // empty when absent
     std::vector<long long> byte_range; // empty when absent or malformed
     std::string contents;              // the /Contents string's bytes
+};
+
+// Keeps what a walk of the form copies out in proportion to the document:
+// an object listed under many fields counts in full each time, and the total
+// may exceed twice the distinct objects' size only by a fixed allowance.
+class SharedOutputBudget {
+public:
+    explicit SharedOutputBudget(const char* what) : what_(what) {}
+    // Counts `size` bytes copied from `source` (an indirect object, or none).
+    void add(QPDFObjGen source, std::size_t size);
+
+private:
+    const char* what_;
+    std::set<QPDFObjGen> distinct_sources_;
+    std::size_t distinct_ = 0;
+    std::size_t total_ = 0;
 };
 
 // The signed signature fields of the document.

@@ -1,6 +1,7 @@
 #include "incremental_update.hh"
 
 #include "errors.hh"
+#include "limits.hh"
 
 #include <algorithm>
 #include <cstdio>
@@ -28,10 +29,10 @@ int bytes_needed(unsigned long long value) {
 }
 
 // Runs of consecutive object numbers, for contiguous xref subsections.
-std::vector<std::pair<int, int>> subsections(const std::map<QPDFObjGen, qpdf_offset_t>& offsets) {
-    std::vector<std::pair<int, int>> runs;  // (first, count)
+std::vector<std::pair<long long, long long>> subsections(const std::map<QPDFObjGen, qpdf_offset_t>& offsets) {
+    std::vector<std::pair<long long, long long>> runs;  // (first, count)
     for (const auto& entry : offsets) {
-        int number = entry.first.getObj();
+        long long number = entry.first.getObj();
         if (!runs.empty() && runs.back().first + runs.back().second == number) ++runs.back().second;
         else runs.emplace_back(number, 1);
     }
@@ -64,10 +65,21 @@ IncrementalUpdate::IncrementalUpdate(Document& document)
     std::map<QPDFObjGen, QPDFXRefEntry> table = pdf_.getXRefTable();
     long long highest = table.empty() ? 0 : table.rbegin()->first.getObj();
     long long floor = std::min(document.last_section().size, highest + 1 + kMaxReservedGap);
-    next_number_ = static_cast<int>(std::max(highest + 1, floor));
+    long long next = std::max(highest + 1, floor);
+    // Refused here, by name: the update's own check would only find objects
+    // that no reader can number.
+    if (next > kMaxObjectNumber)
+        fail(Failure::write, "the document already uses object number " + std::to_string(next - 1) +
+                                 ": an update needs new objects, and PDF numbers objects only up to " +
+                                 std::to_string(kMaxObjectNumber));
+    next_number_ = static_cast<int>(next);
 }
 
 QPDFObjectHandle IncrementalUpdate::add(QPDFObjectHandle direct_object) {
+    // The xref stream takes one more number after all added objects.
+    if (next_number_ >= kMaxObjectNumber)
+        fail(Failure::write, "the update needs more new objects than PDF object numbers are left (up to " +
+                                 std::to_string(kMaxObjectNumber) + ")");
     QPDFObjGen id(next_number_++, 0);
     pdf_.replaceObject(id, direct_object);
     added_.insert(id);
@@ -170,7 +182,13 @@ void IncrementalUpdate::write_classic_xref(WrittenUpdate& update) {
     auto position = update.offsets.begin();
     for (auto [first, count] : subsections(update.offsets)) {
         out += std::to_string(first) + " " + std::to_string(count) + "\n";
-        for (int i = 0; i < count; ++i, ++position) {
+        for (long long i = 0; i < count; ++i, ++position) {
+            // A row is exactly 20 bytes: an offset of eleven digits would shift every later one.
+            if (position->second > kMaxClassicXrefOffset)
+                fail(Failure::write, "the update would put object " + position->first.unparse(' ') + " at offset " +
+                                         std::to_string(position->second) +
+                                         ", past the ten digits a classic cross-reference table can hold "
+                                         "(the document is larger than 10 GB)");
             char line[32];
             std::snprintf(line, sizeof line, "%010lld %05d n\r\n", static_cast<long long>(position->second),
                           position->first.getGen());
@@ -206,7 +224,7 @@ void IncrementalUpdate::write_xref_stream(WrittenUpdate& update) {
     auto position = update.offsets.begin();
     for (auto [first, count] : subsections(update.offsets)) {
         index += (index.empty() ? "" : " ") + std::to_string(first) + " " + std::to_string(count);
-        for (int i = 0; i < count; ++i, ++position) {
+        for (long long i = 0; i < count; ++i, ++position) {
             append_big_endian(data, 1, 1);
             append_big_endian(data, static_cast<unsigned long long>(position->second), offset_width);
             append_big_endian(data, static_cast<unsigned long long>(position->first.getGen()), generation_width);

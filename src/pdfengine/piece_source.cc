@@ -81,10 +81,14 @@ qpdf_offset_t PieceSource::findAndSkipNextEOL() {
 }
 
 void PieceSource::seek(qpdf_offset_t offset, int whence) {
-    qpdf_offset_t target = offset;
-    if (whence == SEEK_CUR) target = position_ + offset;
-    else if (whence == SEEK_END) target = size_ + offset;
+    qpdf_offset_t base = 0;
+    if (whence == SEEK_CUR) base = position_;
+    else if (whence == SEEK_END) base = size_;
     else if (whence != SEEK_SET) throw std::logic_error("invalid argument to seek");
+    // Offsets come from the document (a /Length, an xref row): any value at all.
+    qpdf_offset_t target = 0;
+    if (__builtin_add_overflow(base, offset, &target))
+        throw std::runtime_error(name_ + ": seek to an offset far beyond the end of the document");
     if (target < 0) throw std::runtime_error(name_ + ": seek before beginning of document");
     position_ = target;
 }

@@ -1,8 +1,10 @@
 #include "revisions.hh"
 
 #include "errors.hh"
+#include "limits.hh"
 
 #include <cctype>
+#include <set>
 #include <string>
 
 namespace pdfengine {
@@ -74,6 +76,7 @@ std::vector<Revision> revisions(const Document& document) {
     const PieceSource& source = document.source();
     qpdf_offset_t size = source.size();
     std::vector<Revision> found;
+    std::set<qpdf_offset_t> tried;
     qpdf_offset_t window_start = 0;
     while (window_start < size) {
         std::string window = source.slice(window_start, kWindow + kEndMarker.size() - 1);
@@ -84,6 +87,13 @@ std::vector<Revision> revisions(const Document& document) {
             if (xref_offset < 0) continue;
             qpdf_offset_t end = end_after(source, marker);
             if (!found.empty() && xref_offset <= found.back().xref_offset) continue;
+            // Each parse reads the whole chain of sections before it: parse an
+            // offset once however many markers name it, and only so many.
+            if (!tried.insert(xref_offset).second) continue;
+            if (static_cast<int>(tried.size()) > kMaxRevisions)
+                fail(Failure::read, "the PDF document has more than " + std::to_string(kMaxRevisions) +
+                                        " revisions (incremental updates or markers that end one): too many to "
+                                        "tell apart");
             if (reads_as_document(document, end, xref_offset)) found.push_back(Revision{xref_offset, end});
         }
         window_start += static_cast<qpdf_offset_t>(kWindow);

@@ -117,6 +117,9 @@ void check_request(const SignatureRequest& request) {
     if (request.subfilter.size() < 2 || request.subfilter[0] != '/')
         refuse("the signature subfilter " + quoted(request.subfilter) + " is not a PDF name");
     if (request.bytes_reserved == 0) refuse("no room is reserved for the signature contents");
+    if (request.bytes_reserved > kMaxBytesReserved)
+        refuse("the room reserved for the signature contents (bytes_reserved) may be at most " +
+               std::to_string(kMaxBytesReserved) + " bytes");
 }
 
 // The field of the requested name, when the document has one it can take.

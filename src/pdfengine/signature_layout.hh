@@ -12,6 +12,10 @@
 
 namespace pdfengine {
 
+// The largest /Contents room a request may reserve: enough for any CMS
+// container with its certificates and timestamps.
+constexpr std::size_t kMaxBytesReserved = std::size_t{8} << 20;
+
 struct SignatureRequest {
     std::string field_name;              // fully qualified; a new field is a top-level one
     bool document_timestamp = false;     // /Type /DocTimeStamp instead of /Sig

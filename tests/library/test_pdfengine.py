@@ -2,6 +2,8 @@
 input, judged by qpdf, and the refusals."""
 
 import re
+import subprocess
+import sys
 
 import pytest
 
@@ -207,3 +209,93 @@ def _stream_bytes(data, objects, reference):
     length = objects["obj:" + reference]["stream"]["dict"]["/Length"]
     body = data.index(b"stream\n", start) + 7
     return data[body:body + length]
+
+
+# Hostile callers: whatever Python hands the binding ends in an exception, never
+# in a crash. Each case runs in a child, where a crash shows as a signal.
+CALLER_PRELUDE = """
+import os, sys
+from unittest import mock
+from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
+from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine as engine
+data = %r
+
+def outcome(call):
+    try:
+        result = call()
+    except Exception as error:
+        return type(error).__name__
+    return type(result).__name__
+"""
+
+HOSTILE_CALLERS = [
+    ("engine.revisions(mock.Mock(spec=engine.Document))", "TypeError"),
+    ("engine.changed_objects(engine.open(data), mock.MagicMock(spec=engine.Document))", "TypeError"),
+    ("engine.stream_data(type('Fake', (), {'__slots__': ('a', 'b', 'c'), '__class__': engine.Document})(), 1, 0)",
+     "TypeError"),
+    ("(setattr(engine, 'Document', object), type(engine.open(data)).__name__)[1]", "str"),
+    ("(setattr(engine, 'Document', bytearray), engine.revisions(engine.open(data)))[1]", "list"),
+    ("(setattr(engine, 'PdfReadError', 5), engine.open(b'not a PDF'))", "PdfReadError"),
+    ("(setattr(engine, 'SigningError', None), engine.open(data).prepare_signature('S', '/P', 2 ** 62))",
+     "SigningError"),
+    ("engine.open(data).prepare_signature('S', '/ETSI.CAdES.detached', 2 ** 200)", "SigningError"),
+    ("engine.open(data).prepare_signature('S', '/ETSI.CAdES.detached', -2 ** 200)", "ValueError"),
+    ("engine.open(data).prepare_signature('S', '/ETSI.CAdES.detached', 1.5)", "TypeError"),
+    ("engine.open([data, 3.5])", "TypeError"),
+    ("engine.open(data).append_dss([b'x', 'not bytes'], [], [])", "TypeError"),
+    ("engine.open(data).append_dss([], [], [], [('ABCD', [1], [], [])])", "TypeError"),
+]
+
+
+@pytest.mark.parametrize("call, result", HOSTILE_CALLERS)
+def test_hostile_callers_get_exceptions_not_crashes(call, result):
+    program = CALLER_PRELUDE % (INPUTS["classic"],) + "print(outcome(lambda: %s))\n" % call
+    child = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True, timeout=120)
+    assert child.returncode == 0, child.stderr[-2000:]
+    assert child.stdout.strip() == result, child.stderr[-2000:]
+
+
+def test_names_that_are_not_utf8_come_back_as_text():
+    data = sample_pdfs.document(
+        catalog_extra=b"/AcroForm << /Fields [20 0 R 21 0 R] >>",
+        extra_objects={20: b"<< /FT /Tx#FF /T <FEFFD800> /V (x) >>",
+                       21: b"<< /FT /Sig /T (Sig#1) /V << /Type /Sig#E9 /SubFilter /A#FFB /Contents <00> >> >>"})
+    document = _pdfengine.open(data)
+    (name, field_type, _), _sig = document.fields()
+    assert field_type == "/Tx\ufffd" and isinstance(name, str)
+    [(field, value_type, subfilter, _range, _contents)] = document.signatures()
+    assert (value_type, subfilter) == ("/Sig\ufffd", "/A\ufffdB")
+    assert all(isinstance(json, str) for _, json in _pdfengine.signature_values(document))
+    update, _ = document.prepare_signature("Signature1", PADES, 512)
+    assert qpdf_check(data + update)[0]
+
+
+def _with_object(data, number, body):
+    """``data`` (one classic section) with object ``number`` added to its table."""
+    xref_at = last_startxref(data)
+    trailer_at = data.index(b"trailer", xref_at)
+    added_at = xref_at
+    objects = data[:xref_at] + b"%d 0 obj\n%s\nendobj\n" % (number, body)
+    table = data[xref_at:trailer_at] + b"%d 1\n%010d 00000 n \n" % (number, added_at)
+    trailer = data[trailer_at:].replace(b"startxref\n%d" % xref_at, b"startxref\n%d" % len(objects))
+    return objects + table + trailer
+
+
+def test_numbers_past_what_pdf_allows_are_refused_before_anything_is_laid_out(tmp_path):
+    # New objects would be numbered past 8388607, or their number would overflow.
+    for number in (8388607, 2 ** 31 - 2):
+        with pytest.raises(exceptions.PdfWriteError, match="already uses object number %d" % number):
+            prepare(_with_object(INPUTS["classic"], number, b"<< /Placed /Last >>"))
+    # Past 10^10 bytes a classic xref row would take eleven digits and shift every later row.
+    data = INPUTS["classic"]
+    xref_at = last_startxref(data)
+    far = 10 ** 10 + 17
+    sparse = tmp_path / "large.pdf"
+    with open(sparse, "wb") as stream:
+        stream.write(data[:xref_at])
+        stream.seek(far)
+        stream.write(data[xref_at:].replace(b"startxref\n%d" % xref_at, b"startxref\n%d" % far))
+    with open(sparse, "rb") as stream:
+        document = _pdfengine.open([stream.fileno()])
+    with pytest.raises(exceptions.PdfWriteError, match="past the ten digits a classic cross-reference table"):
+        document.append_dss([b"\x30\x00"], [], [])

@@ -3,6 +3,8 @@
 #include "arguments.hh"
 #include "documentation.hh"
 #include "engine_errors.hh"
+#include "engine_state.hh"
+#include "text.hh"
 
 #include "../document.hh"
 #include "../dss.hh"
@@ -67,7 +69,7 @@ py::Object list_of(std::vector<py::Object> items) {
     return list;
 }
 
-py::Object text_or_none(const std::string& text) { return text.empty() ? py::none() : py::str(text); }
+py::Object name_or_none(const std::string& name) { return name.empty() ? py::none() : text(name); }
 
 // --- methods -------------------------------------------------------------
 
@@ -87,8 +89,8 @@ PyObject* document_signatures(PyObject* self, PyObject*) {
             for (std::size_t i = 0; i < record.byte_range.size(); ++i)
                 if (PyTuple_SetItem(range.get(), static_cast<Py_ssize_t>(i), py::integer(record.byte_range[i]).release()) < 0)
                     py::throw_error();
-            items.push_back(py::tuple({py::str(record.field), text_or_none(record.type),
-                                       text_or_none(record.subfilter), range, py::bytes(record.contents)}));
+            items.push_back(py::tuple({text(record.field), name_or_none(record.type),
+                                       name_or_none(record.subfilter), range, py::bytes(record.contents)}));
         }
         return list_of(std::move(items)).release();
     }, static_cast<PyObject*>(nullptr));
@@ -100,7 +102,7 @@ PyObject* document_fields(PyObject* self, PyObject*) {
         std::vector<FormField> found = run_engine(module, [&] { return form_fields(document_of(self).pdf()); });
         std::vector<py::Object> items;
         for (FormField& field : found)
-            items.push_back(py::tuple({py::str(field.name), text_or_none(field.type),
+            items.push_back(py::tuple({text(field.name), name_or_none(field.type),
                                        py::boolean(!field.value.isNull())}));
         return list_of(std::move(items)).release();
     }, static_cast<PyObject*>(nullptr));
@@ -124,10 +126,14 @@ SignatureRequest signature_request(const char* method, PyObject* args, PyObject*
     if (!PyUnicode_Check(subfilter.get())) py::raise(PyExc_TypeError, "subfilter must be str");
     request.field_name = field_name.text();
     request.subfilter = subfilter.text();
-    long long reserved = PyLong_AsLongLong(bytes_reserved.get());
+    if (!PyLong_Check(bytes_reserved.get()) || PyBool_Check(bytes_reserved.get()))
+        py::raise(PyExc_TypeError, "bytes_reserved must be an int");
+    int overflow = 0;
+    long long reserved = PyLong_AsLongLongAndOverflow(bytes_reserved.get(), &overflow);
     if (reserved == -1 && PyErr_Occurred()) py::throw_error();
-    if (reserved <= 0) py::raise(PyExc_ValueError, "bytes_reserved must be positive");
-    request.bytes_reserved = static_cast<std::size_t>(reserved);
+    if (overflow < 0 || (overflow == 0 && reserved <= 0)) py::raise(PyExc_ValueError, "bytes_reserved must be positive");
+    // Too large a value is the engine's to refuse, with the limit in its message.
+    request.bytes_reserved = overflow > 0 ? SIZE_MAX : static_cast<std::size_t>(reserved);
     request.reason = optional_text(reason, "reason");
     request.signing_time = optional_text(signing_time, "signing_time");
     request.document_timestamp = document_timestamp.truthy();
@@ -182,6 +188,7 @@ PyObject* document_append_dss(PyObject* self, PyObject* args, PyObject* kwargs) 
 // --- type ------------------------------------------------------------------
 
 int document_traverse(PyObject* self, visitproc visit, void* arg) {
+    Py_VISIT(reinterpret_cast<PyObject*>(Py_TYPE(self)));
     Py_VISIT(fields(self).module);
     Py_VISIT(fields(self).pieces);
     return 0;
@@ -280,8 +287,8 @@ py::Object open_document(const py::Object& module, const py::Object& pieces) {
         descriptors.push_back(descriptor);
     }
 
-    py::Object type = py::global(module, "Document");
-    py::Object self = py::Object::steal(PyType_GenericAlloc(reinterpret_cast<PyTypeObject*>(type.get()), 0));
+    PyObject* type = engine_state(module).document_type;
+    py::Object self = py::Object::steal(PyType_GenericAlloc(reinterpret_cast<PyTypeObject*>(type), 0));
     fields(self.get()).module = py::Object(module).release();
     fields(self.get()).pieces = held.release();
     fields(self.get()).document = run_engine(module, [&] {
@@ -295,8 +302,11 @@ py::Object open_document(const py::Object& module, const py::Object& pieces) {
 }
 
 Document& engine_document(const py::Object& module, const py::Object& object) {
-    py::Object type = py::global(module, "Document");
-    if (!object.is_instance(type.get())) py::raise(PyExc_TypeError, "expected a _pdfengine.Document");
+    // The exact type, not isinstance(): that honours __class__, and anything
+    // claiming to be a Document would be read as one.
+    PyObject* type = engine_state(module).document_type;
+    if (reinterpret_cast<PyObject*>(Py_TYPE(object.get())) != type)
+        py::raise(PyExc_TypeError, "expected a document opened by _pdfengine.open()");
     return document_of(object.get());
 }
 

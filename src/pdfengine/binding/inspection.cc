@@ -4,19 +4,19 @@
 #include "document_object.hh"
 #include "engine_errors.hh"
 #include "module.hh"
+#include "text.hh"
 
 #include "../errors.hh"
 #include "../object_changes.hh"
 #include "../revisions.hh"
 #include "../signature_values.hh"
+#include "../stream_decoding.hh"
 
 #include <optional>
 #include <string>
 
 namespace pdfengine::binding {
 namespace {
-
-py::Object text_or_none(const std::optional<std::string>& text) { return text ? py::str(*text) : py::none(); }
 
 py::Object new_list() { return py::Object::steal(PyList_New(0)); }
 
@@ -71,7 +71,7 @@ py::Object trailer_json_function(const py::Object& module, PyObject* args, PyObj
     static constexpr py::Parameters<1> parameters{"trailer_json", {"document"}};
     auto [document] = parameters.bind(args, kwargs);
     Document& engine = engine_document(module, document);
-    return py::str(run_engine(module, [&] { return engine.pdf().getTrailer().getJSON(2).unparse(); }));
+    return text(run_engine(module, [&] { return engine.pdf().getTrailer().getJSON(2).unparse(); }));
 }
 
 py::Object stream_data_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
@@ -79,13 +79,7 @@ py::Object stream_data_function(const py::Object& module, PyObject* args, PyObje
     auto [document, number, generation] = parameters.bind(args, kwargs);
     Document& engine = engine_document(module, document);
     QPDFObjGen id = object_id(number, generation);
-    std::string data = run_engine(module, [&] {
-        QPDFObjectHandle stream = engine.pdf().getObject(id);
-        if (!stream.isStream())
-            fail(Failure::read, "object " + id.unparse(' ') + " of the PDF document is not a stream");
-        std::shared_ptr<Buffer> buffer = stream.getStreamData(qpdf_dl_generalized);
-        return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
-    });
+    std::string data = run_engine(module, [&] { return decoded_stream_data(engine, id); });
     return py::bytes(data);
 }
 
@@ -95,7 +89,7 @@ py::Object signature_values_function(const py::Object& module, PyObject* args, P
     Document& engine = engine_document(module, document);
     std::vector<SignatureValue> values = run_engine(module, [&] { return signature_values(engine.pdf()); });
     py::Object result = new_list();
-    for (const SignatureValue& value : values) append(result, py::tuple({py::str(value.field), py::str(value.json)}));
+    for (const SignatureValue& value : values) append(result, py::tuple({text(value.field), text(value.json)}));
     return result;
 }
 

@@ -5,8 +5,11 @@
 // bytes.
 #include "arguments.hh"
 #include "document_object.hh"
+#include "engine_state.hh"
 #include "inspection.hh"
 #include "module.hh"
+
+#include "../signature_layout.hh"
 
 namespace pdfengine::binding {
 namespace {
@@ -29,7 +32,18 @@ void exec_module(const py::Object& module) {
         module, "exceptions", 2, {"PdfReadError", "PdfEncryptedError", "PdfWriteError", "SigningError"});
     const char* names[] = {"PdfReadError", "PdfEncryptedError", "PdfWriteError", "SigningError"};
     for (std::size_t i = 0; i < exceptions.size(); ++i) py::bind(module, names[i], exceptions[i]);
-    py::bind(module, "Document", create_document_type());
+    py::Object document_type = create_document_type();
+    py::bind(module, "Document", document_type);
+    // The binding uses its own references from here on: rebinding a global
+    // changes what Python code sees, never what the engine trusts.
+    for (const py::Object& exception : exceptions)
+        if (!PyType_Check(exception.get()) ||
+            !PyType_IsSubtype(reinterpret_cast<PyTypeObject*>(exception.get()),
+                              reinterpret_cast<PyTypeObject*>(PyExc_Exception)))
+            py::raise(PyExc_ImportError, "the library's PDF exceptions are not exception classes");
+    store_engine_state(module, EngineState{document_type.get(), exceptions[0].get(), exceptions[1].get(),
+                                           exceptions[2].get(), exceptions[3].get()});
+    py::bind(module, "MAX_BYTES_RESERVED", py::integer(static_cast<long long>(kMaxBytesReserved)));
     py::bind_function(module, &open_definition);
     bind_inspection(module);
 }
@@ -40,7 +54,8 @@ PyModuleDef_Slot slots[] = {
 };
 
 PyModuleDef definition = {
-    PyModuleDef_HEAD_INIT, kModuleName, nullptr, 0, nullptr, slots, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, kModuleName, nullptr, sizeof(EngineState), nullptr, slots,
+    traverse_engine_state, clear_engine_state, free_engine_state,
 };
 
 }  // namespace

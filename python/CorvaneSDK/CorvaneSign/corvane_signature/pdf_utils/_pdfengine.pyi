@@ -5,6 +5,8 @@ from ..exceptions import PdfReadError as PdfReadError
 from ..exceptions import PdfWriteError as PdfWriteError
 from ..exceptions import SigningError as SigningError
 
+MAX_BYTES_RESERVED: int
+
 _VriEntry = Tuple[str, Sequence[bytes], Sequence[bytes], Sequence[bytes]]
 
 @final

@@ -8,6 +8,8 @@ original bytes are never rewritten.
 """
 
 import io
+import os
+import stat
 
 from ..exceptions import PdfReadError
 from . import _pdfengine
@@ -25,10 +27,29 @@ def free_field_name(document, prefix):
     return "%s%d" % (prefix, number)
 
 
+def _file_kind(stream):
+    """What kind of file ``stream`` reads from: None for a stream without a descriptor."""
+    try:
+        mode = os.fstat(stream.fileno()).st_mode
+    except (AttributeError, OSError, ValueError):  # io.UnsupportedOperation is both
+        return None
+    if stat.S_ISREG(mode):
+        return "regular file"
+    for test, kind in ((stat.S_ISFIFO, "pipe"), (stat.S_ISCHR, "character device"), (stat.S_ISSOCK, "socket"),
+                       (stat.S_ISBLK, "block device"), (stat.S_ISDIR, "directory")):
+        if test(mode):
+            return kind
+    return "special file"
+
+
 def _input_source(stream):
     """The input as a FileInput (a readable regular file) or as bytes."""
     if isinstance(stream, io.TextIOBase):
         raise PdfReadError("the PDF input stream is open in text mode; open it in binary mode ('rb')")
+    kind = _file_kind(stream)
+    if kind is not None and kind != "regular file":
+        raise PdfReadError("the PDF input is a %s, not a regular file: it could be read only once, and "
+                           "perhaps without end; save the document to a file first" % kind)
     readable = getattr(stream, "readable", None)
     if readable is not None and readable():
         descriptor = regular_file_descriptor(stream)
@@ -56,6 +77,12 @@ def _read_input(stream):
 
 class IncrementalPdfFileWriter:
     """Writer of incremental updates to the PDF document read from ``input_stream``.
+
+    ``input_stream`` is bytes, a binary stream in memory, or a binary file. A file
+    must be a regular file: a pipe, a device (``/dev/zero``, a terminal) or a socket
+    is refused with PdfReadError before anything is read, because the document is
+    read more than once (to lay out, digest and copy it) and such a file can be read
+    only once, and perhaps without end.
 
     Raises PdfReadError (PdfEncryptedError for documents that need a password) when the
     input is not a PDF document the library can extend.

@@ -13,6 +13,7 @@ from asn1crypto import cms
 
 from ...config.errors import ConfigurationError
 from ...exceptions import SigningError
+from ...pdf_utils import _pdfengine
 from ...pdf_utils.file_input import write_piece
 from ...pdf_utils.format import pdf_date
 from ...pdf_utils.incremental_writer import IncrementalPdfFileWriter
@@ -153,6 +154,9 @@ class PdfSigner:
             bytes_reserved = estimate()
         if isinstance(bytes_reserved, bool) or not isinstance(bytes_reserved, int) or bytes_reserved <= 0:
             raise ConfigurationError("bytes_reserved must be a positive int, not %r" % (bytes_reserved,))
+        if bytes_reserved > _pdfengine.MAX_BYTES_RESERVED:
+            raise ConfigurationError("bytes_reserved may be at most %d (bytes for the signature container), not %d"
+                                     % (_pdfengine.MAX_BYTES_RESERVED, bytes_reserved))
         return bytes_reserved
 
     def _post_sign_instructions(self):
