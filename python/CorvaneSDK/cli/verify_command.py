@@ -49,6 +49,8 @@ def _usable(certs):
     from ..CorvaneSign.corvane_certvalidator.path_policy import to_cryptography
     usable = []
     for cert in certs:
+        if cert.serial_number <= 0:  # refused by RFC 5280 and soon by the path validator
+            continue
         try:
             to_cryptography(cert)
         except ValueError:

@@ -105,10 +105,10 @@ def _end_entity_policy(purpose):
                 .may_be_present(x509.ExtendedKeyUsage, Criticality.AGNOSTIC, _signer_eku))
     policy = policy.may_be_present(x509.KeyUsage, Criticality.AGNOSTIC, _service_key_usage)
     if purpose == TIMESTAMPING:
-        return policy.require_present(x509.ExtendedKeyUsage, Criticality.AGNOSTIC,
+        return policy.may_be_present(x509.ExtendedKeyUsage, Criticality.AGNOSTIC,
                                       _requires_eku(ExtendedKeyUsageOID.TIME_STAMPING, "timeStamping"))
     if purpose == OCSP_SIGNING:
-        return policy.require_present(x509.ExtendedKeyUsage, Criticality.AGNOSTIC,
+        return policy.may_be_present(x509.ExtendedKeyUsage, Criticality.AGNOSTIC,
                                       _requires_eku(ExtendedKeyUsageOID.OCSP_SIGNING, "id-kp-OCSPSigning"))
     raise ValueError("unknown certificate purpose %r" % (purpose,))
 
