@@ -15,6 +15,7 @@ from ..CorvaneSign.corvane_certvalidator.cms_certs import (
     signature_timestamp_tokens,
     signer_certificate,
 )
+from ..CorvaneSign.corvane_certvalidator.decoding import decode_all
 from ..CorvaneSign.corvane_certvalidator.signatures import UnsupportedSignatureAlgorithm, verify_signature
 from ..CorvaneSign.corvane_signature.exceptions import TimestampError
 from ..CorvaneSign.corvane_signature.sign.token_check import check_token_integrity, signed_attrs_der
@@ -46,7 +47,7 @@ def load_container(contents):
         signed_data = info["content"]
         if len(signed_data["signer_infos"]) != 1:
             raise ContainerError("the container has %d signers instead of one" % len(signed_data["signer_infos"]))
-        signed_data["signer_infos"][0].native  # decode everything now, so damage shows here
+        decode_all(signed_data["signer_infos"][0])  # decode everything now, so damage shows here
         return info
     except (ValueError, TypeError, KeyError) as error:
         if isinstance(error, ContainerError):
