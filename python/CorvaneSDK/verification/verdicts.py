@@ -28,7 +28,6 @@ SUB_INDICATIONS = (
     ("CHAIN_CONSTRAINTS_FAILURE", TOTAL_FAILED,   "a certificate of the path breaks RFC 5280 or its purpose"),
     ("NO_CERTIFICATE_CHAIN_FOUND", INDETERMINATE, "no path to a trust anchor (none given, or none reached)"),
     ("TRY_LATER",                 INDETERMINATE,  "revocation data is missing or cannot be checked"),
-    ("NO_POE",                    INDETERMINATE,  "no proof that the signature existed before a certificate expired"),
 )
 
 _INDICATION = {name: indication for name, indication, _ in SUB_INDICATIONS}

@@ -55,6 +55,17 @@ def to_cryptography(cert):
     return x509.load_der_x509_certificate(der)
 
 
+def _readable(certs):
+    """The certificates that cryptography can read; a damaged one must not hide the others."""
+    readable = []
+    for cert in certs:
+        try:
+            readable.append(to_cryptography(cert))
+        except ValueError:
+            continue
+    return readable
+
+
 def _refuse(message):
     # The verifier reports a callback's exception as the reason of the failure.
     raise ValueError(message)
@@ -157,24 +168,27 @@ def validate_path(cert, intermediates, trust_roots, when, purpose):
     ``trust_roots`` are the anchors.  Raises PathError saying why not.
     """
     what = describe(cert)
-    leaf = to_cryptography(cert)
+    try:
+        leaf = to_cryptography(cert)
+    except ValueError as error:
+        raise PathError("%s certificate %s cannot be validated: %s" % (purpose, what, error), CONSTRAINTS)
     when = _utc(when)
-    if not trust_roots:
-        raise PathError("%s %s cannot be validated: no trust anchor is given" % (purpose, what), NO_CHAIN)
     period = _period_problem(leaf, when)
     if period is not None:
         raise PathError("%s certificate %s is not valid at %s: %s"
                         % (purpose, what, when.isoformat(), period[1]), period[0])
-    anchors = [to_cryptography(root) for root in trust_roots]
+    anchors = _readable(trust_roots)
+    if not anchors:
+        raise PathError("%s %s cannot be validated: no trust anchor is given" % (purpose, what), NO_CHAIN)
     # A self-signed certificate can only be an anchor; offered as an
     # intermediate it would send the search round in circles.
-    pool = [other for other in (to_cryptography(cert) for cert in intermediates) if other.issuer != other.subject]
+    pool = [other for other in _readable(intermediates) if other.issuer != other.subject]
     verifier = (PolicyBuilder().store(Store(anchors)).time(when).max_chain_depth(MAX_DEPTH)
                 .extension_policies(ca_policy=_ca_policy(), ee_policy=_end_entity_policy(purpose))
                 .build_client_verifier())
     try:
         verified = verifier.verify(leaf, pool)
-    except VerificationError as error:
+    except (VerificationError, ValueError) as error:
         raise PathError("%s certificate %s has no valid path to a trust anchor at %s: %s"
                         % (purpose, what, when.isoformat(), _tidy(str(error))), _reason_of(str(error)))
     return [asn1_x509.Certificate.load(link.public_bytes(Encoding.DER)) for link in verified.chain]
