@@ -3,6 +3,7 @@
 #include "errors.hh"
 
 #include <cctype>
+#include <set>
 #include <string>
 
 namespace pdfengine {
@@ -74,6 +75,8 @@ std::vector<Revision> revisions(const Document& document) {
     const PieceSource& source = document.source();
     qpdf_offset_t size = source.size();
     std::vector<Revision> found;
+    // Markers may repeat an offset (in comments, say): each distinct one is parsed once.
+    std::set<qpdf_offset_t> tried;
     qpdf_offset_t window_start = 0;
     while (window_start < size) {
         std::string window = source.slice(window_start, kWindow + kEndMarker.size() - 1);
@@ -84,6 +87,7 @@ std::vector<Revision> revisions(const Document& document) {
             if (xref_offset < 0) continue;
             qpdf_offset_t end = end_after(source, marker);
             if (!found.empty() && xref_offset <= found.back().xref_offset) continue;
+            if (!tried.insert(xref_offset).second) continue;
             if (reads_as_document(document, end, xref_offset)) found.push_back(Revision{xref_offset, end});
         }
         window_start += static_cast<qpdf_offset_t>(kWindow);

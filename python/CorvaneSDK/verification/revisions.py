@@ -10,7 +10,7 @@ import json
 from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from .pdf_values import reference
 
-__all__ = ["RevisionHistory", "RevisionState", "ObjectChange"]
+__all__ = ["RevisionHistory", "RevisionState", "ObjectChange", "GraphDifference", "Reach"]
 
 
 class ObjectChange:
@@ -31,6 +31,41 @@ class ObjectChange:
     @property
     def is_freed(self):
         return self.after is None
+
+
+class Reach:
+    """How a revision reaches an object: as document content, as validation
+    data (the catalog's /DSS), and from where ((number, generation, key path);
+    (0, 0) is the trailer)."""
+
+    __slots__ = ("content", "validation_data", "referrers")
+
+    def __init__(self, content, validation_data, referrers):
+        self.content = content
+        self.validation_data = validation_data
+        self.referrers = [(number, generation, path) for number, generation, path in referrers]
+
+    @property
+    def reached(self):
+        return self.content or self.validation_data
+
+
+class GraphDifference:
+    """An object that a signed revision and a later one resolve or reach
+    differently; ``before``/``after`` are None where it resolves to nothing."""
+
+    __slots__ = ("ref", "before", "after", "same", "data_changed", "generation_conflict", "earlier", "later")
+
+    def __init__(self, number, generation, before, after, same, data_changed, generation_conflict,
+                 earlier, later):
+        self.ref = (number, generation)
+        self.before = _load(before)
+        self.after = _load(after)
+        self.same = same
+        self.data_changed = data_changed
+        self.generation_conflict = generation_conflict
+        self.earlier = Reach(*earlier)
+        self.later = Reach(*later)
 
 
 class RevisionState:
@@ -124,6 +159,11 @@ class RevisionHistory:
                 ObjectChange((number, generation), _load(before), _load(after), data_changed)
                 for number, generation, before, after, data_changed in found]
         return self._changes[index]
+
+    def differences(self, index):
+        """The objects that revision ``index`` and the final document resolve or reach differently."""
+        found = _pdfengine.graph_differences(self.state(index).document, self.document)
+        return [GraphDifference(*item) for item in found]
 
     def trailing_bytes(self):
         """What follows the end of the last revision (normally nothing, or a line end)."""

@@ -7,6 +7,7 @@
 
 #include "../errors.hh"
 #include "../object_changes.hh"
+#include "../object_graph.hh"
 #include "../revisions.hh"
 #include "../signature_values.hh"
 
@@ -59,6 +60,31 @@ py::Object changed_objects_function(const py::Object& module, PyObject* args, Py
     return result;
 }
 
+py::Object reach_tuple(const Reach& reach) {
+    py::Object referrers = new_list();
+    for (const Referrer& referrer : reach.referrers)
+        append(referrers, py::tuple({py::integer(referrer.from.getObj()), py::integer(referrer.from.getGen()),
+                                     py::str(referrer.path)}));
+    return py::tuple({py::boolean(reach.content), py::boolean(reach.validation_data), referrers});
+}
+
+py::Object graph_differences_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
+    static constexpr py::Parameters<2> parameters{"graph_differences", {"earlier", "later"}};
+    auto [earlier, later] = parameters.bind(args, kwargs);
+    Document& earlier_document = engine_document(module, earlier);
+    Document& later_document = engine_document(module, later);
+    std::vector<GraphDifference> differences =
+        run_engine(module, [&] { return graph_differences(earlier_document, later_document); });
+    py::Object result = new_list();
+    for (const GraphDifference& difference : differences)
+        append(result, py::tuple({py::integer(difference.id.getObj()), py::integer(difference.id.getGen()),
+                                  text_or_none(difference.before), text_or_none(difference.after),
+                                  py::boolean(difference.same), py::boolean(difference.data_changed),
+                                  py::boolean(difference.generation_conflict), reach_tuple(difference.earlier),
+                                  reach_tuple(difference.later)}));
+    return result;
+}
+
 py::Object object_json_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
     static constexpr py::Parameters<3> parameters{"object_json", {"document", "number", "generation"}};
     auto [document, number, generation] = parameters.bind(args, kwargs);
@@ -102,6 +128,7 @@ py::Object signature_values_function(const py::Object& module, PyObject* args, P
 PyMethodDef definitions[] = {
     py::function<revisions_function>("revisions"),
     py::function<changed_objects_function>("changed_objects"),
+    py::function<graph_differences_function>("graph_differences"),
     py::function<object_json_function>("object_json"),
     py::function<trailer_json_function>("trailer_json"),
     py::function<stream_data_function>("stream_data"),

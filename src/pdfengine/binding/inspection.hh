@@ -7,7 +7,7 @@
 
 namespace pdfengine::binding {
 
-// Binds revisions, changed_objects, object_json, trailer_json, stream_data
+// Binds revisions, changed_objects, graph_differences, object_json, trailer_json, stream_data
 // and signature_values as functions of `module`.
 void bind_inspection(const py::Object& module);
 
