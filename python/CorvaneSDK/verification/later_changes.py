@@ -70,7 +70,8 @@ def _kind(value):
         subtype = value["dict"].get("/Subtype")
         return "a %s stream" % subtype[1:] if isinstance(subtype, str) else "a stream"
     if isinstance(value, dict):
-        for key in ("/Type", "/Subtype"):
+        keys = ("/Subtype", "/Type") if value.get("/Type") == "/Annot" else ("/Type", "/Subtype")
+        for key in keys:
             if isinstance(value.get(key), str):
                 return "a %s dictionary" % value[key][1:]
         return "a dictionary"
