@@ -77,7 +77,14 @@ bool same_object(const Revision& earlier, const Revision& later, QPDFObjGen id) 
     const QPDFXRefEntry* before = earlier.entry(id);
     const QPDFXRefEntry* after = later.entry(id);
     if (before == nullptr || after == nullptr) return before == after;
-    return same_entry(*before, *after);
+    if (!same_entry(*before, *after)) return false;
+    // A compressed object is only the same when its object stream was not written again.
+    if (before->getType() != 2) return true;
+    QPDFObjGen stream(before->getObjStreamNumber(), 0);
+    const QPDFXRefEntry* stream_before = earlier.entry(stream);
+    const QPDFXRefEntry* stream_after = later.entry(stream);
+    return stream_before != nullptr && stream_after != nullptr && stream_before->getType() == 1 &&
+           same_entry(*stream_before, *stream_after);
 }
 
 // A breadth-first walk over the objects reachable from one revision's trailer.

@@ -82,8 +82,8 @@ def empty_field_gets_appearance(data, _sandbox):
 
 def undefined_object_defined(data, _sandbox):
     update = Update(data)
-    update.put(UNDEFINED, stream(text_content(b"Pay 1000 EUR to Mallory"),
-                                 b"/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >>"))
+    form = b"/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >>"
+    update.put(UNDEFINED, stream(text_content(b"Pay 1000 EUR to Mallory"), form))
     return update.bytes()
 
 

@@ -165,21 +165,24 @@ class _Judge:
         return None
 
     def locked_fields(self):
-        """Names of the fields that signatures of the signed revision lock (True: every field)."""
+        """What signatures of the signed revision lock: field names, and (action, names) pairs
+        for locks of every field (/All) or of all fields but some (/Exclude)."""
         locked = set()
         for node, name in self.walk_fields(self.signed):
             value = self.signed.resolve(node.get("/V"))
             if not isinstance(value, dict):
                 continue
+            locks = [self.signed.resolve(node.get("/Lock"))] if "/Lock" in node else []
             for item in self.signed.resolve(value.get("/Reference")) or []:
                 item = self.signed.resolve(item)
-                if not isinstance(item, dict) or item.get("/TransformMethod") != "/FieldMDP":
-                    continue
-                params = self.signed.resolve(item.get("/TransformParams"))
+                if isinstance(item, dict) and item.get("/TransformMethod") == "/FieldMDP":
+                    locks.append(self.signed.resolve(item.get("/TransformParams")))
+            for params in locks:
                 params = params if isinstance(params, dict) else {}
                 if params.get("/P") in (1, 2, 3):
                     self.level = min(self.level or 3, params["/P"])
-                names = {text(self.signed.resolve(entry)) for entry in self.signed.resolve(params.get("/Fields")) or []}
+                listed = self.signed.resolve(params.get("/Fields"))
+                names = {text(self.signed.resolve(entry)) for entry in listed} if isinstance(listed, list) else set()
                 action = params.get("/Action", "/All")
                 if action == "/Include":
                     locked |= names
@@ -605,10 +608,10 @@ class _Judge:
 
     def judge_rest(self):
         for ref, difference in sorted(self.differences.items()):
-            if ref in self.accounted:
-                continue
-            if not difference.earlier.content and not difference.later.content:
-                continue  # validation data only, judged above, or dropped from it
+            if ref in self.accounted or difference.same:
+                continue  # only reached differently: the objects that refer to it are judged
+            if not difference.later.content:
+                continue  # no longer used by the document, or validation data, judged above
             if not difference.earlier.content and all(
                     self.difference((number, generation)) is not None
                     for number, generation, _path in difference.later.referrers):

@@ -1,5 +1,6 @@
 """A signed file revision by revision: where each incremental update ends,
-the document as it was at each end, and what each update changed.
+the document as it was at each end, and what differs between a revision
+and the final document.
 
 The PDF engine (qpdf) does all the reading; this module only keeps the
 documents it opened and decodes the JSON it reports.
@@ -10,27 +11,7 @@ import json
 from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from .pdf_values import reference
 
-__all__ = ["RevisionHistory", "RevisionState", "ObjectChange", "GraphDifference", "Reach"]
-
-
-class ObjectChange:
-    """One object that an update added, freed or wrote again with other content."""
-
-    __slots__ = ("ref", "before", "after", "data_changed")
-
-    def __init__(self, ref, before, after, data_changed):
-        self.ref = ref
-        self.before = before
-        self.after = after
-        self.data_changed = data_changed
-
-    @property
-    def is_new(self):
-        return self.before is None
-
-    @property
-    def is_freed(self):
-        return self.after is None
+__all__ = ["RevisionHistory", "RevisionState", "GraphDifference", "Reach"]
 
 
 class Reach:
@@ -122,7 +103,6 @@ class RevisionHistory:
         self.document = _pdfengine.open(self.data)
         self.revisions = [tuple(item) for item in _pdfengine.revisions(self.document)]
         self._states = {}
-        self._changes = {}
 
     def __len__(self):
         return len(self.revisions)
@@ -150,15 +130,6 @@ class RevisionHistory:
         if "final" not in self._states:
             self._states["final"] = RevisionState(self.document)
         return self._states["final"]
-
-    def changes(self, index):
-        """What revision ``index`` (from 1) changed in the one before it."""
-        if index not in self._changes:
-            found = _pdfengine.changed_objects(self.state(index - 1).document, self.state(index).document)
-            self._changes[index] = [
-                ObjectChange((number, generation), _load(before), _load(after), data_changed)
-                for number, generation, before, after, data_changed in found]
-        return self._changes[index]
 
     def differences(self, index):
         """The objects that revision ``index`` and the final document resolve or reach differently."""

@@ -6,7 +6,7 @@
 #include "module.hh"
 
 #include "../errors.hh"
-#include "../object_changes.hh"
+#include "../object_json.hh"
 #include "../object_graph.hh"
 #include "../revisions.hh"
 #include "../signature_values.hh"
@@ -43,20 +43,6 @@ py::Object revisions_function(const py::Object& module, PyObject* args, PyObject
     py::Object result = new_list();
     for (const Revision& revision : found)
         append(result, py::tuple({py::integer(revision.xref_offset), py::integer(revision.end)}));
-    return result;
-}
-
-py::Object changed_objects_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
-    static constexpr py::Parameters<2> parameters{"changed_objects", {"before", "after"}};
-    auto [before, after] = parameters.bind(args, kwargs);
-    Document& earlier = engine_document(module, before);
-    Document& later = engine_document(module, after);
-    std::vector<ObjectChange> changes = run_engine(module, [&] { return changed_objects(earlier, later); });
-    py::Object result = new_list();
-    for (const ObjectChange& change : changes)
-        append(result, py::tuple({py::integer(change.id.getObj()), py::integer(change.id.getGen()),
-                                  text_or_none(change.before), text_or_none(change.after),
-                                  py::boolean(change.data_changed)}));
     return result;
 }
 
@@ -127,7 +113,6 @@ py::Object signature_values_function(const py::Object& module, PyObject* args, P
 
 PyMethodDef definitions[] = {
     py::function<revisions_function>("revisions"),
-    py::function<changed_objects_function>("changed_objects"),
     py::function<graph_differences_function>("graph_differences"),
     py::function<object_json_function>("object_json"),
     py::function<trailer_json_function>("trailer_json"),
