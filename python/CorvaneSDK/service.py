@@ -7,9 +7,12 @@ from the token with HKDF-SHA256.  Error messages never carry the token or
 the plaintext.
 """
 
+from __future__ import annotations
+
 import base64
 import binascii
 import os
+from typing import Union
 
 from cryptography.exceptions import InvalidTag
 from cryptography.hazmat.primitives import hashes
@@ -24,8 +27,10 @@ _TAG_SIZE = 16
 _SALT = b"corvane-sdk/credential-cipher/salt/v1"
 _INFO = b"corvane-sdk/timestamp-credentials"
 
+ApiToken = Union[str, bytes, bytearray]
 
-def _key(api_token):
+
+def _key(api_token: ApiToken) -> bytes:
     if isinstance(api_token, str):
         token = api_token.encode("utf-8")
     elif isinstance(api_token, (bytes, bytearray)):
@@ -39,7 +44,7 @@ def _key(api_token):
     return hkdf.derive(token)
 
 
-def encrypt_data(plaintext_bytes, api_token):
+def encrypt_data(plaintext_bytes: bytes | bytearray | memoryview, api_token: ApiToken) -> str:
     """Encipher ``plaintext_bytes`` under ``api_token``; returns text."""
     if not isinstance(plaintext_bytes, (bytes, bytearray, memoryview)):
         raise ValueError(
@@ -50,7 +55,7 @@ def encrypt_data(plaintext_bytes, api_token):
     return base64.urlsafe_b64encode(bytes([_VERSION]) + nonce + sealed).decode("ascii")
 
 
-def decrypt_data(token_text, api_token):
+def decrypt_data(token_text: str, api_token: ApiToken) -> bytes:
     """Decipher the service's ``token_text`` with ``api_token``; returns bytes."""
     if not isinstance(token_text, str):
         raise ValueError(

@@ -1,15 +1,18 @@
 """``python -m CorvaneSDK.sandbox``: run the sandbox in the foreground."""
 
+from __future__ import annotations
+
 import argparse
 import signal
 import sys
 import threading
+from typing import Optional, Sequence
 
 from .config import SandboxConfigError
 from .core import Sandbox
 
 
-def _parse_args(argv):
+def _parse_args(argv: Optional[Sequence[str]]) -> argparse.Namespace:
     parser = argparse.ArgumentParser(
         prog="python -m CorvaneSDK.sandbox",
         description="Local stand-in for the Corvane signing service, its timestamp "
@@ -30,7 +33,7 @@ def _parse_args(argv):
     return args
 
 
-def _describe(sandbox):
+def _describe(sandbox: Sandbox) -> str:
     lines = [
         "Corvane sandbox running at %s" % sandbox.url,
         "  tenant id        %s" % sandbox.tenant_id,
@@ -55,7 +58,7 @@ def _describe(sandbox):
     return "\n".join(lines)
 
 
-def main(argv=None):
+def main(argv: Optional[Sequence[str]] = None) -> int:
     args = _parse_args(argv)
     try:
         sandbox = Sandbox(state_dir=args.state_dir, config=args.config, port=args.port)

@@ -8,16 +8,21 @@ path builder that follows AIA goes round and round and never reaches a
 self-signed root.
 """
 
+from __future__ import annotations
+
 import datetime
 import threading
+from typing import Optional, cast
 
 from cryptography import x509
 from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives.asymmetric.types import CertificatePublicKeyTypes
 from cryptography.x509.oid import AuthorityInformationAccessOID, NameOID
 
 from . import keys
+from .keys import PrivateKey
 from .paths import aia_path
-from .pki import ROOT, utc_now
+from .pki import ROOT, Authority, SandboxPKI, utc_now
 
 __all__ = ["AIACertificates"]
 
@@ -25,7 +30,9 @@ _LOOP_SUFFIX = "-loop"
 _LOOP_DAYS = 30
 
 
-def _ca_certificate(subject, public_key, issuer_name, signing_key, issuer_url):
+def _ca_certificate(subject: x509.Name, public_key: CertificatePublicKeyTypes,
+                    issuer_name: x509.Name, signing_key: PrivateKey,
+                    issuer_url: str) -> x509.Certificate:
     now = utc_now()
     return (x509.CertificateBuilder()
             .subject_name(subject).issuer_name(issuer_name).public_key(public_key)
@@ -43,12 +50,12 @@ def _ca_certificate(subject, public_key, issuer_name, signing_key, issuer_url):
 class AIACertificates:
     """DER certificates by AIA file name ("root.cer", "signer-ca.cer", ...)."""
 
-    def __init__(self, pki):
+    def __init__(self, pki: SandboxPKI) -> None:
         self._pki = pki
         self._lock = threading.Lock()
-        self._loops = {}  # authority name -> {file name: DER}
+        self._loops: dict[str, dict[str, bytes]] = {}  # authority name -> {file name: DER}
 
-    def certificate(self, file_name, loop=False):
+    def certificate(self, file_name: str, loop: bool = False) -> Optional[bytes]:
         """DER bytes for ``file_name``, or None when nothing is served there."""
         if not file_name.endswith(".cer"):
             return None
@@ -65,20 +72,21 @@ class AIACertificates:
             return None
         return authority.certificate.public_bytes(serialization.Encoding.DER)
 
-    def _loop(self, authority):
+    def _loop(self, authority: Authority) -> dict[str, bytes]:
         with self._lock:
             if authority.name not in self._loops:
                 self._loops[authority.name] = self._make_loop(authority)
             return self._loops[authority.name]
 
-    def _make_loop(self, authority):
+    def _make_loop(self, authority: Authority) -> dict[str, bytes]:
         base_url = self._pki.base_url
         loop_name = authority.name + _LOOP_SUFFIX
         loop_key = keys.new_key(keys.EC)
+        # A common name is text (only a few attribute kinds hold bytes).
+        common_name = cast(str, authority.certificate.subject.get_attributes_for_oid(
+            NameOID.COMMON_NAME)[0].value)
         loop_subject = x509.Name([
-            x509.NameAttribute(NameOID.COMMON_NAME,
-                               authority.certificate.subject.get_attributes_for_oid(
-                                   NameOID.COMMON_NAME)[0].value + " Loop"),
+            x509.NameAttribute(NameOID.COMMON_NAME, common_name + " Loop"),
             x509.NameAttribute(NameOID.ORGANIZATION_NAME, "Corvane Sandbox"),
         ])
         # The CA, as if issued by the loop CA ...

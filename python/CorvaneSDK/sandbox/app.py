@@ -2,19 +2,25 @@
 and hands the request to the signing API, a timestamp server, OCSP, CRLs or AIA.
 """
 
+from __future__ import annotations
+
 import base64
 import binascii
 import hmac
 import threading
+from typing import Callable, Optional
 from urllib.parse import unquote
 
 from .aia import AIACertificates
+from .config import SandboxConfig
 from .crl import build_crl
-from .faults import OutageRule
+from .faults import Faults, OutageRule
 from .ocsp import OCSPResponder
 from .paths import (AIA_PREFIX, AUTH_TSA_PATH, CRL_PREFIX, OCSP_PREFIX, OPEN_TSA_PATH,
                     SERVICE_PATHS)
-from .server import DROP, Response
+from .pki import SandboxPKI
+from .revocation import Revocations
+from .server import DROP, Answer, RecordedRequest, Response
 from .signing_api import SigningAPI
 from .tsa import TimestampAuthority
 
@@ -26,7 +32,9 @@ _TSA_REALM = 'Basic realm="Corvane Sandbox TSA", charset="UTF-8"'
 class SandboxApp:
     """The request handler behind the HTTP server."""
 
-    def __init__(self, config, pki, faults, revocations, tsa_url, stopping, log):
+    def __init__(self, config: SandboxConfig, pki: SandboxPKI, faults: Faults,
+                 revocations: Revocations, tsa_url: str, stopping: threading.Event,
+                 log: Optional[Callable[[str], object]]) -> None:
         self.config = config
         self.pki = pki
         self.faults = faults
@@ -37,26 +45,26 @@ class SandboxApp:
         self.tsa = TimestampAuthority(pki.tsa_certificate, pki.tsa_key)
         self.ocsp = OCSPResponder(revocations)
         self.aia = AIACertificates(pki)
-        self._requests = []
+        self._requests: list[RecordedRequest] = []
         self._requests_lock = threading.Lock()
 
     # -- recorded requests --------------------------------------------------
 
-    def recorded(self):
+    def recorded(self) -> list[RecordedRequest]:
         with self._requests_lock:
             return list(self._requests)
 
-    def clear_recorded(self):
+    def clear_recorded(self) -> None:
         with self._requests_lock:
             del self._requests[:]
 
-    def log(self, line):
+    def log(self, line: str) -> None:
         if self._log is not None:
             self._log(line)
 
     # -- dispatch -----------------------------------------------------------
 
-    def handle(self, request):
+    def handle(self, request: RecordedRequest) -> Answer:
         with self._requests_lock:
             self._requests.append(request)
         rule = self.faults.path_rule(request.path)
@@ -66,7 +74,8 @@ class SandboxApp:
                 self.stopping.wait(rule.delay)
             if rule.drop:
                 return DROP
-            if rule.status is not None:
+            # Set together by Faults.respond.
+            if rule.status is not None and rule.content_type is not None:
                 return Response(rule.status, rule.body, rule.content_type)
         path = request.path
         if path in SERVICE_PATHS:
@@ -84,14 +93,14 @@ class SandboxApp:
         return Response.text(404, "nothing is served at %s" % path)
 
     @staticmethod
-    def _outage(rule):
+    def _outage(rule: OutageRule) -> Answer:
         if rule.how == "drop":
             return DROP
         return Response.text(rule.status, "service unavailable")
 
     # -- timestamp servers --------------------------------------------------
 
-    def _basic_credentials_valid(self, header):
+    def _basic_credentials_valid(self, header: Optional[str]) -> bool:
         if not header or not header.startswith("Basic "):
             return False
         try:
@@ -101,6 +110,7 @@ class SandboxApp:
             return False
         valid = False
         for tenant in self.config.tenants:
+            assert tenant.timestamp_password is not None, "the sandbox fills every password at start"
             # Check every tenant without stopping early, comparing in constant time.
             same_user = hmac.compare_digest(username.encode("utf-8"),
                                             tenant.timestamp_username.encode("utf-8"))
@@ -109,7 +119,7 @@ class SandboxApp:
             valid |= same_user and same_password
         return valid
 
-    def _timestamp(self, request, authenticated):
+    def _timestamp(self, request: RecordedRequest, authenticated: bool) -> Answer:
         fault = self.faults.tsa_fault()
         if fault is not None and fault[0] == "http_error":
             return Response.text(fault[1], "timestamp server error")
@@ -122,7 +132,7 @@ class SandboxApp:
 
     # -- OCSP, CRLs, AIA ----------------------------------------------------
 
-    def _ocsp(self, request, rest):
+    def _ocsp(self, request: RecordedRequest, rest: str) -> Answer:
         name, _, encoded = rest.partition("/")
         authority = self.pki.authority(name)
         if authority is None:
@@ -142,7 +152,7 @@ class SandboxApp:
         response = self.ocsp.respond(authority, der, wrong_key=(fault == "wrong_key"))
         return Response(200, response, "application/ocsp-response")
 
-    def _crl(self, request, file_name):
+    def _crl(self, request: RecordedRequest, file_name: str) -> Answer:
         authority = None
         if file_name.endswith(".crl"):
             authority = self.pki.authority(file_name[:-len(".crl")])
@@ -155,7 +165,7 @@ class SandboxApp:
             return Response.text(405, "GET the CRL")
         return Response(200, build_crl(authority, self.revocations), "application/pkix-crl")
 
-    def _aia(self, request, file_name):
+    def _aia(self, request: RecordedRequest, file_name: str) -> Answer:
         fault = self.faults.aia_fault()
         if isinstance(fault, OutageRule):
             return self._outage(fault)

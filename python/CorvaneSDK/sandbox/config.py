@@ -18,12 +18,16 @@ The first tenant is the default one.  User ids are unique across tenants,
 because each user owns signer certificates of the one sandbox PKI.
 """
 
+from __future__ import annotations
+
 import json
+import os
 import secrets
+from typing import Any, Dict, Literal, MutableMapping, Union, overload
 
 __all__ = ["DEFAULT_CONFIG", "SandboxConfig", "SandboxConfigError", "Tenant", "User", "load_config"]
 
-DEFAULT_CONFIG = {
+DEFAULT_CONFIG: Dict[str, Any] = {
     "tenants": [
         {
             "tenant_id": "corvane-dev",
@@ -69,7 +73,8 @@ class User:
 
     __slots__ = _USER_FIELDS + ("tenant_id",)
 
-    def __init__(self, tenant_id, user_id, user_full_name, user_company_name, division, user_email):
+    def __init__(self, tenant_id: str, user_id: str, user_full_name: str, user_company_name: str,
+                 division: str | None, user_email: str) -> None:
         self.tenant_id = tenant_id
         self.user_id = user_id
         self.user_full_name = user_full_name
@@ -77,19 +82,20 @@ class User:
         self.division = division
         self.user_email = user_email
 
-    def record(self):
+    def record(self) -> dict[str, str | None]:
         """The user-info payload: a fresh dict, safe to hand out."""
         return {name: getattr(self, name) for name in _USER_FIELDS}
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return "User(%r, tenant %r)" % (self.user_id, self.tenant_id)
 
 
 class Tenant:
     """A tenant: its users, API token and timestamp-server credentials."""
 
-    def __init__(self, tenant_id, api_token, timestamp_username, timestamp_password, users,
-                 default_user_id):
+    def __init__(self, tenant_id: str, api_token: str | None, timestamp_username: str,
+                 timestamp_password: str | None, users: list[User],
+                 default_user_id: str) -> None:
         self.tenant_id = tenant_id
         self.api_token = api_token
         self.timestamp_username = timestamp_username
@@ -98,23 +104,25 @@ class Tenant:
         self.default_user_id = default_user_id
 
     @property
-    def default_user(self):
-        return self.user_by_id(self.default_user_id)
+    def default_user(self) -> User:
+        user = self.user_by_id(self.default_user_id)
+        assert user is not None, "load_config checks that the default user is one of the users"
+        return user
 
-    def user_by_id(self, user_id):
+    def user_by_id(self, user_id: object) -> User | None:
         for user in self.users:
             if user.user_id == user_id:
                 return user
         return None
 
-    def user_by_email(self, email):
+    def user_by_email(self, email: str) -> User | None:
         wanted = email.casefold()
         for user in self.users:
             if user.user_email.casefold() == wanted:
                 return user
         return None
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         # Never show the token or the password.
         return "Tenant(%r, %d users)" % (self.tenant_id, len(self.users))
 
@@ -122,29 +130,29 @@ class Tenant:
 class SandboxConfig:
     """The validated configuration; ``tenants[0]`` is the default tenant."""
 
-    def __init__(self, tenants):
+    def __init__(self, tenants: list[Tenant]) -> None:
         self.tenants = tenants
 
     @property
-    def default_tenant(self):
+    def default_tenant(self) -> Tenant:
         return self.tenants[0]
 
-    def tenant(self, tenant_id):
+    def tenant(self, tenant_id: object) -> Tenant | None:
         for tenant in self.tenants:
             if tenant.tenant_id == tenant_id:
                 return tenant
         return None
 
-    def all_users(self):
+    def all_users(self) -> list[User]:
         return [user for tenant in self.tenants for user in tenant.users]
 
-    def user(self, user_id):
+    def user(self, user_id: object) -> User | None:
         for user in self.all_users():
             if user.user_id == user_id:
                 return user
         return None
 
-    def fill_secrets(self, stored):
+    def fill_secrets(self, stored: MutableMapping[str, Any]) -> bool:
         """Give every missing token and password a value.
 
         ``stored`` maps "<tenant_id>/api_token" and "<tenant_id>/timestamp_password"
@@ -167,10 +175,14 @@ class SandboxConfig:
         return changed
 
 
-def load_config(source=None):
+ConfigSource = Union[SandboxConfig, Dict[str, Any], str, "os.PathLike[str]", None]
+
+
+def load_config(source: ConfigSource = None) -> SandboxConfig:
     """Build a ``SandboxConfig`` from None (the default), a dict, or a JSON file path."""
     if isinstance(source, SandboxConfig):
         return source
+    data: Any
     if source is None:
         data = DEFAULT_CONFIG
     elif isinstance(source, dict):
@@ -188,7 +200,13 @@ def load_config(source=None):
     return _parse(data)
 
 
-def _text(entry, key, where, nullable=False):
+@overload
+def _text(entry: dict[str, Any], key: str, where: str, nullable: Literal[False] = False) -> str: ...
+@overload
+def _text(entry: dict[str, Any], key: str, where: str, nullable: bool) -> str | None: ...
+
+
+def _text(entry: dict[str, Any], key: str, where: str, nullable: bool = False) -> str | None:
     value = entry.get(key)
     if value is None and nullable:
         return None
@@ -198,10 +216,11 @@ def _text(entry, key, where, nullable=False):
     return value
 
 
-def _parse(data):
+def _parse(data: Any) -> SandboxConfig:
     if not isinstance(data, dict) or not isinstance(data.get("tenants"), list) or not data["tenants"]:
         raise SandboxConfigError("configuration needs a non-empty list 'tenants'")
-    tenants, user_ids = [], set()
+    tenants: list[Tenant] = []
+    user_ids: set[str] = set()
     for index, entry in enumerate(data["tenants"]):
         where = "tenant #%d" % index
         if not isinstance(entry, dict):
@@ -213,7 +232,8 @@ def _parse(data):
         raw_users = entry.get("users")
         if not isinstance(raw_users, list) or not raw_users:
             raise SandboxConfigError("%s needs a non-empty list 'users'" % where)
-        users, emails = [], set()
+        users: list[User] = []
+        emails: set[str] = set()
         for raw in raw_users:
             if not isinstance(raw, dict):
                 raise SandboxConfigError("%s: every user must be an object" % where)

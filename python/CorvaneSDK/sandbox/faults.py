@@ -47,7 +47,10 @@ Revocation and certificate sources (``how`` is "error", answering the HTTP
 Revocation itself is not a fault switch: ``Sandbox.revoke(cert)``.
 """
 
+from __future__ import annotations
+
 import threading
+from typing import Any, Optional, Tuple, Union
 
 from .paths import SERVICE_PATHS, SIGN_INFO_PATH, TIMESTAMP_INFO_PATH
 
@@ -59,17 +62,23 @@ TSA_FAIL_INFOS = ("bad_alg", "bad_request", "bad_data_format", "time_not_availab
 
 _HOWS = ("error", "drop")
 
+# A timestamp-server fault: its kind ("reject", "wrong_nonce", "wrong_imprint",
+# "http_error"), then that kind's arguments.
+TsaFault = Tuple[Any, ...]
+# A revocation or AIA source's fault: down, or the named misbehaviour.
+SourceFault = Union["OutageRule", str, None]
+
 
 class PathRule:
     """What to do with requests to one path; None fields are not set."""
 
     __slots__ = ("status", "body", "content_type", "delay", "drop")
 
-    def __init__(self):
-        self.status = None
+    def __init__(self) -> None:
+        self.status: Optional[int] = None
         self.body = b""
-        self.content_type = None
-        self.delay = None
+        self.content_type: Optional[str] = None
+        self.delay: Optional[float] = None
         self.drop = False
 
 
@@ -78,7 +87,7 @@ class OutageRule:
 
     __slots__ = ("how", "status")
 
-    def __init__(self, how, status):
+    def __init__(self, how: str, status: int) -> None:
         if how not in _HOWS:
             raise ValueError("how must be one of %s, not %r" % (", ".join(_HOWS), how))
         _check_status(status)
@@ -86,18 +95,19 @@ class OutageRule:
         self.status = status
 
 
-def _check_status(status):
+def _check_status(status: object) -> None:
     if not isinstance(status, int) or isinstance(status, bool) or not 100 <= status <= 599:
         raise ValueError("HTTP status must be an int from 100 to 599, not %r" % (status,))
 
 
-def _check_path(path):
+def _check_path(path: object) -> str:
     if not isinstance(path, str) or not path.startswith("/"):
         raise ValueError("path must be text starting with '/', not %r" % (path,))
     return path.rstrip("/") or "/"
 
 
-def _service_paths(path, allowed=SERVICE_PATHS):
+def _service_paths(path: Optional[str], allowed: tuple[str, ...] = SERVICE_PATHS
+                   ) -> tuple[str, ...]:
     if path is None:
         return allowed
     if path not in allowed:
@@ -108,28 +118,29 @@ def _service_paths(path, allowed=SERVICE_PATHS):
 class Faults:
     """The switches; see the module documentation for the list."""
 
-    def __init__(self):
+    def __init__(self) -> None:
         self._lock = threading.Lock()
         self.clear()
 
-    def clear(self):
+    def clear(self) -> None:
         """Turn every switch off."""
         with self._lock:
-            self._rules = {}
-            self._service_reply = {}
-            self._sign_info = set()
-            self._credentials = {}
-            self._tsa = None
-            self._ocsp = None
-            self._crl = None
-            self._aia = None
+            self._rules: dict[str, PathRule] = {}
+            self._service_reply: dict[str, str] = {}
+            self._sign_info: set[str] = set()
+            self._credentials: dict[str, str] = {}
+            self._tsa: Optional[TsaFault] = None
+            self._ocsp: SourceFault = None
+            self._crl: Optional[OutageRule] = None
+            self._aia: SourceFault = None
 
     # -- any path -----------------------------------------------------------
 
-    def _rule(self, path):
+    def _rule(self, path: str) -> PathRule:
         return self._rules.setdefault(_check_path(path), PathRule())
 
-    def respond(self, path, status, body="", content_type="text/plain; charset=utf-8"):
+    def respond(self, path: str, status: int, body: Union[str, bytes, bytearray] = "",
+                content_type: str = "text/plain; charset=utf-8") -> None:
         _check_status(status)
         if isinstance(body, str):
             body = body.encode("utf-8")
@@ -139,113 +150,114 @@ class Faults:
             rule = self._rule(path)
             rule.status, rule.body, rule.content_type = status, bytes(body), content_type
 
-    def delay(self, path, seconds):
+    def delay(self, path: str, seconds: float) -> None:
         if not isinstance(seconds, (int, float)) or seconds < 0:
             raise ValueError("delay must be a non-negative number of seconds")
         with self._lock:
             self._rule(path).delay = float(seconds)
 
-    def drop(self, path):
+    def drop(self, path: str) -> None:
         with self._lock:
             self._rule(path).drop = True
 
     # -- signing service ----------------------------------------------------
 
-    def _set_service_reply(self, kind, path):
+    def _set_service_reply(self, kind: str, path: Optional[str]) -> None:
         paths = _service_paths(path)
         with self._lock:
             for each in paths:
                 self._service_reply[each] = kind
 
-    def reply_non_json(self, path=None):
+    def reply_non_json(self, path: Optional[str] = None) -> None:
         self._set_service_reply("non_json", path)
 
-    def reply_without_result(self, path=None):
+    def reply_without_result(self, path: Optional[str] = None) -> None:
         self._set_service_reply("no_result", path)
 
-    def reply_null_result(self, path=None):
+    def reply_null_result(self, path: Optional[str] = None) -> None:
         self._set_service_reply("null_result", path)
 
-    def _set_sign_info(self, kind):
+    def _set_sign_info(self, kind: str) -> None:
         with self._lock:
             self._sign_info.add(kind)
 
-    def signature_not_base64(self):
+    def signature_not_base64(self) -> None:
         self._set_sign_info("signature_not_base64")
 
-    def signature_invalid(self):
+    def signature_invalid(self) -> None:
         self._set_sign_info("signature_invalid")
 
-    def certificate_not_base64(self):
+    def certificate_not_base64(self) -> None:
         self._set_sign_info("certificate_not_base64")
 
-    def certificate_not_der(self):
+    def certificate_not_der(self) -> None:
         self._set_sign_info("certificate_not_der")
 
-    def _set_credentials(self, kind, path):
+    def _set_credentials(self, kind: str, path: Optional[str]) -> None:
         paths = _service_paths(path, (SIGN_INFO_PATH, TIMESTAMP_INFO_PATH))
         with self._lock:
             for each in paths:
                 self._credentials[each] = kind
 
-    def credentials_missing(self, path=None):
+    def credentials_missing(self, path: Optional[str] = None) -> None:
         self._set_credentials("missing", path)
 
-    def credentials_undecipherable(self, path=None):
+    def credentials_undecipherable(self, path: Optional[str] = None) -> None:
         self._set_credentials("undecipherable", path)
 
     # -- timestamp servers --------------------------------------------------
 
-    def tsa_reject(self, fail_info="system_failure", text="request rejected by the sandbox"):
+    def tsa_reject(self, fail_info: str = "system_failure",
+                   text: str = "request rejected by the sandbox") -> None:
         if fail_info not in TSA_FAIL_INFOS:
             raise ValueError("fail_info must be one of %s" % ", ".join(TSA_FAIL_INFOS))
         with self._lock:
             self._tsa = ("reject", fail_info, text)
 
-    def tsa_wrong_nonce(self):
+    def tsa_wrong_nonce(self) -> None:
         with self._lock:
             self._tsa = ("wrong_nonce",)
 
-    def tsa_wrong_imprint(self):
+    def tsa_wrong_imprint(self) -> None:
         with self._lock:
             self._tsa = ("wrong_imprint",)
 
-    def tsa_http_error(self, status=500):
+    def tsa_http_error(self, status: int = 500) -> None:
         _check_status(status)
         with self._lock:
             self._tsa = ("http_error", status)
 
     # -- revocation and AIA -------------------------------------------------
 
-    def ocsp_down(self, how="error", status=500):
+    def ocsp_down(self, how: str = "error", status: int = 500) -> None:
         rule = OutageRule(how, status)
         with self._lock:
             self._ocsp = rule
 
-    def ocsp_wrong_key(self):
+    def ocsp_wrong_key(self) -> None:
         with self._lock:
             self._ocsp = "wrong_key"
 
-    def crl_down(self, how="error", status=500):
+    def crl_down(self, how: str = "error", status: int = 500) -> None:
         rule = OutageRule(how, status)
         with self._lock:
             self._crl = rule
 
-    def aia_down(self, how="error", status=500):
+    def aia_down(self, how: str = "error", status: int = 500) -> None:
         rule = OutageRule(how, status)
         with self._lock:
             self._aia = rule
 
-    def aia_loop(self):
+    def aia_loop(self) -> None:
         with self._lock:
             self._aia = "loop"
 
     # -- read by the server -------------------------------------------------
 
-    def path_rule(self, path):
+    def path_rule(self, path: str) -> Optional[PathRule]:
         """The rule of the longest configured path that covers ``path``, or None."""
         with self._lock:
-            best = None
+            best: Optional[tuple[str, PathRule]] = None
             for configured, rule in self._rules.items():
                 covers = (path == configured or configured == "/"
                           or path.startswith(configured + "/"))
@@ -258,35 +270,35 @@ class Faults:
                 setattr(snapshot, name, getattr(best[1], name))
             return snapshot
 
-    def service_reply(self, path):
+    def service_reply(self, path: str) -> Optional[str]:
         with self._lock:
             return self._service_reply.get(path)
 
-    def sign_info_tampering(self):
+    def sign_info_tampering(self) -> frozenset[str]:
         with self._lock:
             return frozenset(self._sign_info)
 
-    def credentials_fault(self, path):
+    def credentials_fault(self, path: str) -> Optional[str]:
         with self._lock:
             return self._credentials.get(path)
 
-    def tsa_fault(self):
+    def tsa_fault(self) -> Optional[TsaFault]:
         with self._lock:
             return self._tsa
 
-    def ocsp_fault(self):
+    def ocsp_fault(self) -> SourceFault:
         with self._lock:
             return self._ocsp
 
-    def crl_fault(self):
+    def crl_fault(self) -> Optional[OutageRule]:
         with self._lock:
             return self._crl
 
-    def aia_fault(self):
+    def aia_fault(self) -> SourceFault:
         with self._lock:
             return self._aia
 
-    def active(self):
+    def active(self) -> list[str]:
         """Names of the switches that are on (for messages and debugging)."""
         with self._lock:
             names = ["path %s" % path for path in sorted(self._rules)]

@@ -7,9 +7,12 @@ signed by their delegated responders, the root's by the root itself.  A
 request nonce is echoed.
 """
 
+from __future__ import annotations
+
 import datetime
 import hashlib
 import threading
+from typing import Any, Optional
 
 from asn1crypto import ocsp
 from cryptography import x509
@@ -17,7 +20,9 @@ from cryptography.hazmat.primitives import hashes
 from cryptography.x509.oid import ExtendedKeyUsageOID, NameOID
 
 from . import keys
-from .pki import to_asn1, utc_now
+from .keys import PrivateKey
+from .pki import Authority, to_asn1, utc_now
+from .revocation import Revocations
 
 __all__ = ["OCSPResponder", "malformed_request"]
 
@@ -25,11 +30,12 @@ _VALIDITY = datetime.timedelta(hours=12)
 _CERT_ID_HASHES = ("sha1", "sha256", "sha384", "sha512")
 
 
-def malformed_request():
-    return ocsp.OCSPResponse({"response_status": "malformed_request"}).dump()
+def malformed_request() -> bytes:
+    der: bytes = ocsp.OCSPResponse({"response_status": "malformed_request"}).dump()
+    return der
 
 
-def _rogue_signer():
+def _rogue_signer() -> tuple[x509.Certificate, PrivateKey]:
     """A responder key and self-signed certificate that no sandbox CA vouches for."""
     key = keys.new_key(keys.EC)
     name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "Rogue OCSP Responder"),
@@ -48,18 +54,18 @@ def _rogue_signer():
 class OCSPResponder:
     """Builds OCSP responses for the authorities of one SandboxPKI."""
 
-    def __init__(self, revocations):
+    def __init__(self, revocations: Revocations) -> None:
         self._revocations = revocations
-        self._rogue = None
+        self._rogue: Optional[tuple[x509.Certificate, PrivateKey]] = None
         self._rogue_lock = threading.Lock()
 
-    def _rogue_signer(self):
+    def _rogue_signer(self) -> tuple[x509.Certificate, PrivateKey]:
         with self._rogue_lock:
             if self._rogue is None:
                 self._rogue = _rogue_signer()
             return self._rogue
 
-    def respond(self, authority, request_der, wrong_key=False):
+    def respond(self, authority: Authority, request_der: bytes, wrong_key: bool = False) -> bytes:
         """DER OCSPResponse from ``authority``'s responder for a DER OCSPRequest."""
         try:
             request = ocsp.OCSPRequest.load(request_der, strict=True)
@@ -80,7 +86,7 @@ class OCSPResponder:
             signer_certificate, signer_key = authority.ocsp_signer
         signer = to_asn1(signer_certificate)
 
-        tbs = {
+        tbs: dict[str, Any] = {
             "version": "v1",
             "responder_id": ocsp.ResponderId(name="by_key", value=signer.public_key.sha1),
             "produced_at": now,
@@ -89,7 +95,7 @@ class OCSPResponder:
         if nonce is not None:
             tbs["response_extensions"] = [{"extn_id": "nonce", "extn_value": nonce.native}]
         response_data = ocsp.ResponseData(tbs)
-        basic = {
+        basic: dict[str, Any] = {
             "tbs_response_data": response_data,
             "signature_algorithm": keys.signed_digest_algorithm(signer_key),
             "signature": keys.sign(signer_key, response_data.dump()),
@@ -97,13 +103,15 @@ class OCSPResponder:
         if signer_certificate is not authority.certificate:
             # A delegated (or rogue) responder sends its certificate along.
             basic["certs"] = [signer]
-        return ocsp.OCSPResponse({
+        der: bytes = ocsp.OCSPResponse({
             "response_status": "successful",
             "response_bytes": {"response_type": "basic_ocsp_response",
                                "response": ocsp.BasicOCSPResponse(basic)},
         }).dump()
+        return der
 
-    def _single_response(self, authority, cert_id, now):
+    def _single_response(self, authority: Authority, cert_id: Any,
+                         now: datetime.datetime) -> dict[str, Any]:
         return {
             "cert_id": cert_id,
             "cert_status": self._status(authority, cert_id),
@@ -111,7 +119,7 @@ class OCSPResponder:
             "next_update": now + _VALIDITY,
         }
 
-    def _status(self, authority, cert_id):
+    def _status(self, authority: Authority, cert_id: Any) -> Any:
         algorithm = cert_id["hash_algorithm"]["algorithm"].native
         if algorithm not in _CERT_ID_HASHES:
             return ocsp.CertStatus(name="unknown", value=None)
@@ -127,7 +135,7 @@ class OCSPResponder:
         if revoked is None:
             return ocsp.CertStatus(name="good", value=None)
         when, reason = revoked
-        info = {"revocation_time": when}
+        info: dict[str, Any] = {"revocation_time": when}
         if reason is not None:
             info["revocation_reason"] = reason
         return ocsp.CertStatus(name="revoked", value=info)

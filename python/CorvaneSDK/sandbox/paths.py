@@ -23,16 +23,16 @@ OCSP_PREFIX = "/ocsp/"
 CRL_PREFIX = "/crl/"
 
 
-def aia_path(authority_name):
+def aia_path(authority_name: str) -> str:
     """Where the DER certificate of a CA is served (AIA caIssuers)."""
     return "%s%s.cer" % (AIA_PREFIX, authority_name)
 
 
-def ocsp_path(authority_name):
+def ocsp_path(authority_name: str) -> str:
     """OCSP responder for the certificates a CA issued (POST here, GET below it)."""
     return OCSP_PREFIX + authority_name
 
 
-def crl_path(authority_name):
+def crl_path(authority_name: str) -> str:
     """DER CRL of a CA (CRL distribution point)."""
     return "%s%s.crl" % (CRL_PREFIX, authority_name)

@@ -1,10 +1,15 @@
 """Which certificates the sandbox reports revoked (OCSP and CRLs read it)."""
 
+import datetime
 import threading
+from typing import Container, Dict, List, Optional, Tuple
 
 from .pki import utc_now
 
-__all__ = ["Revocations", "REASONS"]
+__all__ = ["Revocations", "REASONS", "Revocation"]
+
+# When a certificate was revoked, and the reason if one was given.
+Revocation = Tuple[datetime.datetime, Optional[str]]
 
 # RFC 5280 CRLReason names as asn1crypto spells them.
 REASONS = ("unspecified", "key_compromise", "ca_compromise", "affiliation_changed",
@@ -15,11 +20,11 @@ REASONS = ("unspecified", "key_compromise", "ca_compromise", "affiliation_change
 class Revocations:
     """Thread-safe map serial number -> (revocation time, reason or None)."""
 
-    def __init__(self):
+    def __init__(self) -> None:
         self._lock = threading.Lock()
-        self._entries = {}
+        self._entries: Dict[int, Revocation] = {}
 
-    def revoke(self, serial, reason=None):
+    def revoke(self, serial: int, reason: Optional[str] = None) -> None:
         if reason is not None and reason not in REASONS:
             raise ValueError("unknown revocation reason %r; use one of %s"
                              % (reason, ", ".join(REASONS)))
@@ -28,17 +33,18 @@ class Revocations:
         with self._lock:
             self._entries.setdefault(serial, (when, reason))
 
-    def status(self, serial):
+    def status(self, serial: int) -> Optional[Revocation]:
         """(time, reason) if revoked, else None."""
         with self._lock:
             return self._entries.get(serial)
 
-    def among(self, serials):
+    def among(self, serials: Container[int]
+              ) -> List[Tuple[int, datetime.datetime, Optional[str]]]:
         """Revoked entries for the given serials, as a sorted list of (serial, time, reason)."""
         with self._lock:
             return sorted((serial, when, reason) for serial, (when, reason)
                           in self._entries.items() if serial in serials)
 
-    def clear(self):
+    def clear(self) -> None:
         with self._lock:
             self._entries.clear()

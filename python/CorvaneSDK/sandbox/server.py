@@ -6,12 +6,15 @@ waits on an idle keep-alive connection; on stop, open connections are shut
 down and every handler thread is joined.
 """
 
-import collections
+from __future__ import annotations
+
+import enum
 import json
 import socket
 import threading
 import traceback
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from typing import Any, Mapping, NamedTuple, Optional, Protocol, Union, cast
 from urllib.parse import urlsplit
 
 from requests.structures import CaseInsensitiveDict
@@ -22,30 +25,56 @@ MAX_BODY_SIZE = 1 << 20
 # Longest path shown in the request log (OCSP GET paths carry a whole request).
 _LOGGED_PATH_LENGTH = 96
 
-RecordedRequest = collections.namedtuple("RecordedRequest", "method path headers body")
-RecordedRequest.__doc__ = """One request as the sandbox received it: method, path (without
-query), headers (case-insensitive mapping) and body bytes."""
+
+class RecordedRequest(NamedTuple):
+    """One request as the sandbox received it: method, path (without
+    query), headers (case-insensitive mapping) and body bytes."""
+
+    method: str
+    path: str
+    headers: CaseInsensitiveDict[str]
+    body: bytes
+
+
+class _Drop(enum.Enum):
+    DROP = "drop"
+
 
 # Returned by an app to close the connection without any response.
-DROP = object()
+DROP = _Drop.DROP
 
 
 class Response:
     """Status, body bytes, content type and extra headers of one answer."""
 
-    def __init__(self, status, body=b"", content_type="text/plain; charset=utf-8", headers=None):
+    def __init__(self, status: int, body: bytes = b"",
+                 content_type: str = "text/plain; charset=utf-8",
+                 headers: Optional[Mapping[str, str]] = None) -> None:
         self.status = status
         self.body = body
         self.content_type = content_type
         self.headers = headers or {}
 
     @classmethod
-    def text(cls, status, message, headers=None):
+    def text(cls, status: int, message: str,
+             headers: Optional[Mapping[str, str]] = None) -> Response:
         return cls(status, message.encode("utf-8"), headers=headers)
 
     @classmethod
-    def json(cls, value, status=200):
+    def json(cls, value: Any, status: int = 200) -> Response:
         return cls(status, json.dumps(value).encode("utf-8"), "application/json")
+
+
+# What an app's handle returns.
+Answer = Union[Response, _Drop]
+
+
+class App(Protocol):
+    """What the server hands each request to."""
+
+    def handle(self, request: RecordedRequest) -> Answer: ...
+
+    def log(self, line: str) -> None: ...
 
 
 class _Handler(BaseHTTPRequestHandler):
@@ -54,13 +83,18 @@ class _Handler(BaseHTTPRequestHandler):
     # A client that connects and never sends its request must not hold a thread forever.
     timeout = 30
 
-    def do_GET(self):
+    def do_GET(self) -> None:
         self._serve()
 
     do_POST = do_PUT = do_DELETE = do_PATCH = do_HEAD = do_GET
 
-    def _serve(self):
-        app = self.server.app
+    def _app(self) -> App:
+        app = cast(SandboxHTTPServer, self.server).app
+        assert app is not None, "the server starts only with an app"
+        return app
+
+    def _serve(self) -> None:
+        app = self._app()
         length_header = self.headers.get("Content-Length")
         try:
             length = int(length_header) if length_header is not None else 0
@@ -92,7 +126,7 @@ class _Handler(BaseHTTPRequestHandler):
             return
         self._answer(response, request.path)
 
-    def _answer(self, response, path=None):
+    def _answer(self, response: Response, path: Optional[str] = None) -> None:
         self.close_connection = True
         # Logged before answering, so the line belongs to the client's request in time.
         self._log(path if path is not None else urlsplit(self.path).path,
@@ -110,13 +144,13 @@ class _Handler(BaseHTTPRequestHandler):
             # The client went away; nothing to answer.
             pass
 
-    def _log(self, path, outcome):
+    def _log(self, path: str, outcome: str) -> None:
         if len(path) > _LOGGED_PATH_LENGTH:
             path = path[:_LOGGED_PATH_LENGTH] + "..."
         # Method and path only: headers (tokens, Basic credentials) and bodies never go out.
-        self.server.app.log("%s %s %s" % (self.command, path, outcome))
+        self._app().log("%s %s %s" % (self.command, path, outcome))
 
-    def log_message(self, format, *args):
+    def log_message(self, format: str, *args: Any) -> None:
         # The base class would print the raw request line; requests are logged in _log.
         pass
 
@@ -128,18 +162,19 @@ class SandboxHTTPServer(ThreadingHTTPServer):
     block_on_close = True
     allow_reuse_address = True
 
-    def __init__(self, port, app=None):
+    def __init__(self, port: int, app: Optional[App] = None) -> None:
         super().__init__(("127.0.0.1", port), _Handler)
         self.app = app
-        self._connections = set()
+        self._connections: set[socket.socket] = set()
         self._connections_lock = threading.Lock()
-        self._thread = None
+        self._thread: Optional[threading.Thread] = None
 
     @property
-    def port(self):
+    def port(self) -> int:
         return self.server_address[1]
 
-    def process_request_thread(self, request, client_address):
+    def process_request_thread(self, request: socket.socket,  # type: ignore[override]
+                               client_address: Any) -> None:
         with self._connections_lock:
             self._connections.add(request)
         try:
@@ -148,12 +183,12 @@ class SandboxHTTPServer(ThreadingHTTPServer):
             with self._connections_lock:
                 self._connections.discard(request)
 
-    def start(self, name):
+    def start(self, name: str) -> None:
         self._thread = threading.Thread(target=self.serve_forever, kwargs={"poll_interval": 0.05},
                                         name=name, daemon=True)
         self._thread.start()
 
-    def stop(self):
+    def stop(self) -> None:
         """Stop accepting, cut open connections, join every thread, close the socket."""
         if self._thread is not None:
             self.shutdown()

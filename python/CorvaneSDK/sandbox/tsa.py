@@ -6,13 +6,19 @@ sandbox TSA key with an ESSCertIDv2 signing-certificate attribute) or a
 rejection (status 2) whose failInfo says why.
 """
 
+from __future__ import annotations
+
 import hashlib
 import secrets
 import threading
+from typing import Any, Optional
 
 from asn1crypto import algos, cms, core, tsp, x509 as asn1_x509
+from cryptography import x509
 
 from . import keys
+from .faults import TsaFault
+from .keys import PrivateKey
 from .pki import to_asn1, utc_now
 
 __all__ = ["POLICY_OID", "TimestampAuthority", "TimestampRejected"]
@@ -22,7 +28,7 @@ POLICY_OID = "2.999.3161.1"
 _SHA256_SIZE = 32
 
 
-class _TimeStampResp(core.Sequence):
+class _TimeStampResp(core.Sequence):  # type: ignore[misc]  # asn1crypto has no types
     # asn1crypto declares the token mandatory; a rejection carries none.
     _fields = [
         ("status", tsp.PKIStatusInfo),
@@ -33,19 +39,20 @@ class _TimeStampResp(core.Sequence):
 class TimestampRejected(Exception):
     """A request the TSA refuses; ``fail_info`` is an asn1crypto PKIFailureInfo name."""
 
-    def __init__(self, fail_info, text):
+    def __init__(self, fail_info: str, text: str) -> None:
         super().__init__(text)
         self.fail_info = fail_info
         self.text = text
 
 
-def rejection(fail_info, text):
-    return _TimeStampResp({
+def rejection(fail_info: str, text: str) -> bytes:
+    der: bytes = _TimeStampResp({
         "status": {"status": "rejection", "status_string": [text], "fail_info": {fail_info}},
     }).dump()
+    return der
 
 
-def _parse(request_der):
+def _parse(request_der: bytes) -> tuple[Any, Optional[int], bool]:
     """The checked TimeStampReq fields: (imprint, nonce or None, cert_req)."""
     try:
         request = tsp.TimeStampReq.load(request_der, strict=True)
@@ -78,19 +85,19 @@ def _parse(request_der):
 class TimestampAuthority:
     """Answers TimeStampReq bytes with TimeStampResp bytes."""
 
-    def __init__(self, certificate, key):
+    def __init__(self, certificate: x509.Certificate, key: PrivateKey) -> None:
         self._certificate = to_asn1(certificate)
         self._key = key
         self._lock = threading.Lock()
         # Random start so that serials stay unique across runs of a kept state directory.
         self._next_serial = secrets.randbits(62) << 16
 
-    def _serial(self):
+    def _serial(self) -> int:
         with self._lock:
             self._next_serial += 1
             return self._next_serial
 
-    def respond(self, request_der, fault=None):
+    def respond(self, request_der: bytes, fault: Optional[TsaFault] = None) -> bytes:
         """DER TimeStampResp for ``request_der``; ``fault`` is a TSA fault-switch tuple."""
         if fault is not None and fault[0] == "reject":
             return rejection(fault[1], fault[2])
@@ -106,11 +113,13 @@ class TimestampAuthority:
             imprint = tsp.MessageImprint({"hash_algorithm": {"algorithm": "sha256"},
                                           "hashed_message": bytes(hashed)})
         token = self._token(imprint, nonce, cert_req)
-        return _TimeStampResp({"status": {"status": "granted"}, "time_stamp_token": token}).dump()
+        der: bytes = _TimeStampResp({"status": {"status": "granted"},
+                                     "time_stamp_token": token}).dump()
+        return der
 
-    def _token(self, imprint, nonce, cert_req):
+    def _token(self, imprint: Any, nonce: Optional[int], cert_req: bool) -> Any:
         now = utc_now().replace(microsecond=0)
-        info = {
+        info: dict[str, Any] = {
             "version": "v1",
             "policy": POLICY_OID,
             "message_imprint": imprint,
@@ -150,7 +159,7 @@ class TimestampAuthority:
             "signature_algorithm": keys.signed_digest_algorithm(self._key, cms=True),
             "signature": signature,
         })
-        signed_data = {
+        signed_data: dict[str, Any] = {
             "version": "v3",
             "digest_algorithms": [algos.DigestAlgorithm({"algorithm": "sha256"})],
             "encap_content_info": {"content_type": "tst_info",
