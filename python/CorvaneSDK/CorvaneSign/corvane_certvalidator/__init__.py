@@ -1,6 +1,9 @@
 """Certificate path building and revocation data for long-term validation."""
 
+from __future__ import annotations
+
 import datetime
+from typing import Any, Iterable, List, Optional, Tuple
 
 from ..corvane_signature.exceptions import ValidationError
 from ..corvane_signature.net import DEFAULT_TIMEOUT
@@ -10,32 +13,37 @@ from .decoding import as_crl, as_ocsp_response
 from .fetchers import Fetcher
 from .path_policy import SIGNER, TIMESTAMPING, PathError, validate_path
 from .registry import SimpleCertificateStore, as_certificate
-from .revocation import RevocationChecker
+from .revocation import Evidence, RevocationChecker
 
 __all__ = ["ValidationContext", "certificates_in", "signer_certificate"]
 
+# What a collection gives: certificates, OCSP responses and CRLs (asn1crypto values).
+Collected = Tuple[List[Any], List[Any], List[Any]]
 
-def _utc_now():
+
+def _utc_now() -> datetime.datetime:
     return datetime.datetime.now(datetime.timezone.utc)
 
 
 class _Collection:
     """Certificates, OCSP responses and CRLs in first-seen order, each once."""
 
-    def __init__(self):
-        self.certs, self.ocsps, self.crls = [], [], []
-        self._seen = set()
+    def __init__(self) -> None:
+        self.certs: List[Any] = []
+        self.ocsps: List[Any] = []
+        self.crls: List[Any] = []
+        self._seen: set[bytes] = set()
 
-    def _add(self, target, item):
+    def _add(self, target: List[Any], item: Any) -> None:
         der = item.dump()
         if der not in self._seen:
             self._seen.add(der)
             target.append(item)
 
-    def add_cert(self, cert):
+    def add_cert(self, cert: Any) -> None:
         self._add(self.certs, cert)
 
-    def add_evidence(self, evidence):
+    def add_evidence(self, evidence: Evidence) -> None:
         if evidence.ocsp_response is not None:
             self._add(self.ocsps, evidence.ocsp_response)
         if evidence.crl is not None:
@@ -43,7 +51,7 @@ class _Collection:
         if evidence.responder_cert is not None:
             self.add_cert(evidence.responder_cert)
 
-    def merge(self, other):
+    def merge(self, other: _Collection) -> None:
         for cert in other.certs:
             self.add_cert(cert)
         for response in other.ocsps:
@@ -51,7 +59,7 @@ class _Collection:
         for crl in other.crls:
             self._add(self.crls, crl)
 
-    def result(self):
+    def result(self) -> Collected:
         return list(self.certs), list(self.ocsps), list(self.crls)
 
 
@@ -66,8 +74,10 @@ class ValidationContext:
     most once, with ``timeout`` seconds per connection and read.
     """
 
-    def __init__(self, trust_roots=None, other_certs=None, allow_fetching=False,
-                 timeout=DEFAULT_TIMEOUT, ocsps=None, crls=None):
+    def __init__(self, trust_roots: Optional[Iterable[Any]] = None,
+                 other_certs: Optional[Iterable[Any]] = None, allow_fetching: bool = False,
+                 timeout: float = DEFAULT_TIMEOUT, ocsps: Optional[Iterable[Any]] = None,
+                 crls: Optional[Iterable[Any]] = None) -> None:
         self.allow_fetching = bool(allow_fetching)
         self.timeout = timeout
         self.trust_roots = SimpleCertificateStore()
@@ -80,7 +90,8 @@ class ValidationContext:
         self._chains = ChainBuilder(self.certificate_registry, self.trust_roots, self.fetcher)
         self._revocation = RevocationChecker(self.ocsps, self.crls, self.fetcher, _utc_now)
 
-    def _collect(self, certificate, intermediates, purpose=None):
+    def _collect(self, certificate: Any, intermediates: Optional[Iterable[Any]],
+                 purpose: Optional[str] = None) -> _Collection:
         certificate = as_certificate(certificate)
         self.certificate_registry.register_multiple(intermediates or [])
         chain = self._chains.build(certificate)
@@ -100,7 +111,7 @@ class ValidationContext:
             found.add_evidence(self._revocation.evidence_for(cert, issuer))
         return found
 
-    def collect(self, certificate, intermediates=None):
+    def collect(self, certificate: Any, intermediates: Optional[Iterable[Any]] = None) -> Collected:
         """``(certs, ocsps, crls)`` for ``certificate``: its chain (the certificate first,
         then up to the root, plus any delegated OCSP responder), and one OCSP response or
         CRL for every certificate of the chain but the root.
@@ -110,11 +121,12 @@ class ValidationContext:
         """
         return self._collect(certificate, intermediates).result()
 
-    async def async_collect(self, certificate, intermediates=None):
+    async def async_collect(self, certificate: Any,
+                            intermediates: Optional[Iterable[Any]] = None) -> Collected:
         """Coroutine form of :meth:`collect`; network requests block the calling thread."""
         return self.collect(certificate, intermediates)
 
-    def collect_for_cms(self, content_info):
+    def collect_for_cms(self, content_info: Any) -> Collected:
         """Everything :meth:`collect` gives, merged, for the signer of a CMS ``ContentInfo``
         (a signature container or a timestamp token) and for the TSA of every signature
         timestamp it carries."""
@@ -131,6 +143,6 @@ class ValidationContext:
             pending.extend(signature_timestamp_tokens(current))
         return found.result()
 
-    async def async_collect_for_cms(self, content_info):
+    async def async_collect_for_cms(self, content_info: Any) -> Collected:
         """Coroutine form of :meth:`collect_for_cms`."""
         return self.collect_for_cms(content_info)

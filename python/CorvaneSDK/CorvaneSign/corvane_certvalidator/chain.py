@@ -7,11 +7,16 @@ issuer name (and key identifiers agree) and it verifies the certificate's
 signature.
 """
 
+from __future__ import annotations
+
+from typing import Any, List, Optional, Set, Tuple
+
 from ..corvane_signature.exceptions import ValidationError
 from ..corvane_signature.net import display_url
 from .decoding import certificates_from_bytes
-from .fetchers import FetchError
+from .fetchers import Fetcher, FetchError
 from .naming import describe, name_text
+from .registry import SimpleCertificateStore
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
 
 __all__ = ["describe", "ca_issuer_urls", "is_issued_by", "is_self_signed", "ChainBuilder"]
@@ -19,7 +24,7 @@ __all__ = ["describe", "ca_issuer_urls", "is_issued_by", "is_self_signed", "Chai
 MAX_CHAIN_LENGTH = 12
 
 
-def ca_issuer_urls(cert):
+def ca_issuer_urls(cert: Any) -> List[str]:
     """HTTP(S) URLs of the certificate's AIA caIssuers entries."""
     aia = cert.authority_information_access_value
     if not aia:
@@ -34,7 +39,7 @@ def ca_issuer_urls(cert):
     return urls
 
 
-def is_issued_by(cert, candidate):
+def is_issued_by(cert: Any, candidate: Any) -> bool:
     """True when ``candidate`` names and signs ``cert`` as its issuer."""
     if cert.issuer != candidate.subject:
         return False
@@ -48,12 +53,12 @@ def is_issued_by(cert, candidate):
         return False
 
 
-def is_self_signed(cert):
+def is_self_signed(cert: Any) -> bool:
     return cert.self_signed == "maybe" and is_issued_by(cert, cert)
 
 
-def _same(a, b):
-    return a.dump() == b.dump()
+def _same(a: Any, b: Any) -> bool:
+    return bool(a.dump() == b.dump())
 
 
 class ChainBuilder:
@@ -65,27 +70,28 @@ class ChainBuilder:
     fetched through AIA join ``pool`` for later chains.
     """
 
-    def __init__(self, pool, trust_roots, fetcher=None):
+    def __init__(self, pool: SimpleCertificateStore, trust_roots: SimpleCertificateStore,
+                 fetcher: Optional[Fetcher] = None) -> None:
         self.pool = pool
         self.trust_roots = trust_roots
         self.fetcher = fetcher
 
-    def _known_issuers(self, cert):
-        found = []
+    def _known_issuers(self, cert: Any) -> List[Any]:
+        found: List[Any] = []
         for store in (self.trust_roots, self.pool):
             for candidate in store.retrieve_by_name(cert.issuer):
                 if is_issued_by(cert, candidate) and not any(_same(candidate, f) for f in found):
                     found.append(candidate)
         return found
 
-    def _fetched_issuers(self, cert, problems):
+    def _fetched_issuers(self, cert: Any, problems: List[str], fetcher: Fetcher) -> List[Any]:
         urls = ca_issuer_urls(cert)
         if not urls:
             problems.append("%s names no caIssuers URL" % describe(cert))
-        found = []
+        found: List[Any] = []
         for url in urls:
             try:
-                certs = certificates_from_bytes(self.fetcher.get(url, "CA certificate source"))
+                certs = certificates_from_bytes(fetcher.get(url, "CA certificate source"))
             except FetchError as exc:
                 problems.append(str(exc))
                 continue
@@ -101,7 +107,8 @@ class ChainBuilder:
             found.extend(issuers)
         return found
 
-    def _extend(self, chain, tried, problems):
+    def _extend(self, chain: List[Any], tried: Set[Tuple[bytes, bytes]],
+                problems: List[str]) -> Optional[List[Any]]:
         """A complete chain starting with ``chain``, or None (reasons go to ``problems``)."""
         current = chain[-1]
         if len(self.trust_roots) and current in self.trust_roots:
@@ -133,19 +140,19 @@ class ChainBuilder:
                 break
             fetched = True
             known = candidates
-            candidates = [c for c in self._fetched_issuers(current, problems)
+            candidates = [c for c in self._fetched_issuers(current, problems, self.fetcher)
                           if not any(_same(c, k) for k in known)]
         if self.fetcher is None and not candidates:
             problems.append("issuer %s of %s is not among the known certificates and fetching "
                             "is not allowed" % (name_text(current.issuer), describe(current)))
         return None
 
-    def build(self, cert):
+    def build(self, cert: Any) -> List[Any]:
         """The chain of ``cert``: the certificate first, the root last."""
-        problems = []
+        problems: List[str] = []
         chain = self._extend([cert], set(), problems)
         if chain is None:
-            unique = []
+            unique: List[str] = []
             for problem in problems:
                 if problem not in unique:
                     unique.append(problem)

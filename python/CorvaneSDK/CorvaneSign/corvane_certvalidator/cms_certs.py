@@ -1,11 +1,13 @@
 """Certificates carried in a CMS SignedData (signature container or timestamp token)."""
 
+from typing import Any, List, Optional
+
 from asn1crypto import cms
 
 __all__ = ["signed_data_of", "certificates_in", "signer_certificate", "signature_timestamp_tokens"]
 
 
-def signed_data_of(content_info):
+def signed_data_of(content_info: Any) -> Any:
     """The SignedData of a ``cms.ContentInfo`` (or a SignedData given as is)."""
     if isinstance(content_info, cms.SignedData):
         return content_info
@@ -16,7 +18,7 @@ def signed_data_of(content_info):
     return content_info["content"]
 
 
-def certificates_in(content_info):
+def certificates_in(content_info: Any) -> List[Any]:
     """The X.509 certificates listed in the SignedData's ``certificates`` field."""
     certs = signed_data_of(content_info)["certificates"]
     if not certs:
@@ -24,14 +26,14 @@ def certificates_in(content_info):
     return [choice.chosen for choice in certs if choice.name == "certificate"]
 
 
-def _matches(cert, sid):
+def _matches(cert: Any, sid: Any) -> bool:
     if sid.name == "issuer_and_serial_number":
-        return (cert.serial_number == sid.chosen["serial_number"].native
-                and cert.issuer == sid.chosen["issuer"])
-    return cert.key_identifier == sid.chosen.native
+        return bool(cert.serial_number == sid.chosen["serial_number"].native
+                    and cert.issuer == sid.chosen["issuer"])
+    return bool(cert.key_identifier == sid.chosen.native)
 
 
-def signer_certificate(content_info, signer_info=None):
+def signer_certificate(content_info: Any, signer_info: Any = None) -> Optional[Any]:
     """The certificate that the (first) SignerInfo names as its signer, or None."""
     signed_data = signed_data_of(content_info)
     if signer_info is None:
@@ -45,9 +47,9 @@ def signer_certificate(content_info, signer_info=None):
     return None
 
 
-def signature_timestamp_tokens(content_info):
+def signature_timestamp_tokens(content_info: Any) -> List[Any]:
     """The signature timestamp tokens (ContentInfo) in the unsigned attributes of every SignerInfo."""
-    tokens = []
+    tokens: List[Any] = []
     for signer_info in signed_data_of(content_info)["signer_infos"]:
         unsigned = signer_info["unsigned_attrs"]
         if not unsigned:

@@ -6,6 +6,9 @@ signature that does not verify raises ValidationError, and a CRL listing the
 certificate raises RevokedCertificateError.
 """
 
+import datetime
+from typing import Any, Optional
+
 from ..corvane_signature.exceptions import RevokedCertificateError, ValidationError
 from .naming import describe, name_text
 from .fetchers import FetchError
@@ -15,19 +18,19 @@ from .signatures import UnsupportedSignatureAlgorithm, verify_signature
 __all__ = ["issued_by", "check_crl"]
 
 
-def issued_by(crl, issuer):
+def issued_by(crl: Any, issuer: Any) -> bool:
     """True when ``crl`` names ``issuer`` as its issuer."""
-    return crl["tbs_cert_list"]["issuer"] == issuer.subject
+    return bool(crl["tbs_cert_list"]["issuer"] == issuer.subject)
 
 
-def _revocation_entry(crl, serial_number):
+def _revocation_entry(crl: Any, serial_number: int) -> Optional[Any]:
     for entry in crl["tbs_cert_list"]["revoked_certificates"] or []:
         if entry["user_certificate"].native == serial_number:
             return entry
     return None
 
 
-def check_crl(crl, cert, issuer, source, now):
+def check_crl(crl: Any, cert: Any, issuer: Any, source: str, now: datetime.datetime) -> None:
     """Check ``crl`` for ``cert`` issued by ``issuer``; returns nothing when the certificate is not listed."""
     tbs = crl["tbs_cert_list"]
     if not issued_by(crl, issuer):

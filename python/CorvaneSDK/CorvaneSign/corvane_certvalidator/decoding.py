@@ -1,12 +1,14 @@
 """Reading certificates, CRLs and OCSP responses from the bytes servers send."""
 
+from typing import Any, List
+
 from asn1crypto import cms, core, crl, ocsp, pem, x509
 
 __all__ = ["certificates_from_bytes", "crl_from_bytes", "ocsp_response_from_bytes",
            "as_ocsp_response", "as_crl", "decode_all"]
 
 
-def decode_all(value):
+def decode_all(value: Any) -> None:
     """Decodes every part of the parsed ``value`` now, raising ValueError (or
     TypeError) for damage, as ``value.native`` would; but without building the
     native form of constructed values, for which asn1crypto re-encodes much
@@ -29,13 +31,13 @@ def decode_all(value):
             raise ValueError("unknown value %s in %s" % (error, type(item).__name__)) from None
 
 
-def _unarmor_all(data):
+def _unarmor_all(data: bytes) -> List[bytes]:
     if pem.detect(data):
         return [der for _, _, der in pem.unarmor(data, multiple=True)]
     return [data]
 
 
-def _parsed(asn1_type, der):
+def _parsed(asn1_type: Any, der: bytes) -> Any:
     try:
         value = asn1_type.load(der)
         decode_all(value)  # a damaged structure fails here, not later
@@ -44,7 +46,7 @@ def _parsed(asn1_type, der):
     return value
 
 
-def certificates_from_bytes(data):
+def certificates_from_bytes(data: bytes) -> List[Any]:
     """Certificates in ``data``: DER or PEM certificates, or a PKCS#7 certs-only bundle.
 
     Raises ValueError when nothing in ``data`` is a certificate.
@@ -71,7 +73,7 @@ def certificates_from_bytes(data):
     return certs
 
 
-def crl_from_bytes(data):
+def crl_from_bytes(data: bytes) -> Any:
     """The CRL in ``data`` (DER or PEM); ValueError if it is none."""
     ders = _unarmor_all(bytes(data))
     try:
@@ -80,7 +82,7 @@ def crl_from_bytes(data):
         raise ValueError("not a CRL") from None
 
 
-def ocsp_response_from_bytes(data):
+def ocsp_response_from_bytes(data: bytes) -> Any:
     """The OCSP response in ``data`` (DER); ValueError if it is none."""
     try:
         return _parsed(ocsp.OCSPResponse, bytes(data))
@@ -88,9 +90,9 @@ def ocsp_response_from_bytes(data):
         raise ValueError("not an OCSP response") from None
 
 
-def as_ocsp_response(value):
+def as_ocsp_response(value: Any) -> Any:
     return value if isinstance(value, ocsp.OCSPResponse) else ocsp_response_from_bytes(value)
 
 
-def as_crl(value):
+def as_crl(value: Any) -> Any:
     return value if isinstance(value, crl.CertificateList) else crl_from_bytes(value)

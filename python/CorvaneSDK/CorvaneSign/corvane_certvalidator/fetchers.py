@@ -1,5 +1,9 @@
 """Fetching validation material over HTTP, each request once per context."""
 
+from __future__ import annotations
+
+from typing import Optional, Union
+
 from ..corvane_signature.exceptions import ValidationError
 from ..corvane_signature.net import DEFAULT_TIMEOUT, display_url, http_request
 
@@ -20,11 +24,12 @@ class Fetcher:
     a dead server costs one time-out per context and not one per certificate.
     """
 
-    def __init__(self, timeout=DEFAULT_TIMEOUT):
+    def __init__(self, timeout: float = DEFAULT_TIMEOUT) -> None:
         self.timeout = timeout
-        self._cache = {}
+        self._cache: dict[tuple[str, str, Optional[bytes]], Union[bytes, FetchError]] = {}
 
-    def _fetch(self, method, url, what, body=None, content_type=None):
+    def _fetch(self, method: str, url: str, what: str, body: Optional[bytes] = None,
+               content_type: Optional[str] = None) -> bytes:
         key = (method, url, body)
         if key not in self._cache:
             headers = {"Content-Type": content_type} if content_type else None
@@ -43,10 +48,10 @@ class Fetcher:
             raise FetchError(str(result))
         return result
 
-    def get(self, url, what):
+    def get(self, url: str, what: str) -> bytes:
         """The body of ``GET url``; ``what`` names the server in error messages."""
         return self._fetch("GET", url, what)
 
-    def post(self, url, body, content_type, what):
+    def post(self, url: str, body: bytes, content_type: str, what: str) -> bytes:
         """The body of ``POST url`` with ``body``."""
         return self._fetch("POST", url, what, bytes(body), content_type)

@@ -1,16 +1,19 @@
 """Short, readable names of certificates for error messages."""
 
+from typing import Any
+
 __all__ = ["name_text", "describe"]
 
 
-def name_text(name):
+def name_text(name: Any) -> str:
     """The common name of an ``x509.Name`` when it has one, else the whole name."""
     common_name = name.native.get("common_name")
     if isinstance(common_name, str) and common_name:
         return '"%s"' % common_name
-    return name.human_friendly
+    friendly: str = name.human_friendly
+    return friendly
 
 
-def describe(cert):
+def describe(cert: Any) -> str:
     """Subject and serial of ``cert``, e.g. ``"Signer CA" (serial 0x1F2E)``."""
     return "%s (serial 0x%X)" % (name_text(cert.subject), cert.serial_number)

@@ -14,6 +14,7 @@ RevokedCertificateError.
 
 import datetime
 import hashlib
+from typing import Any, Optional, Tuple
 
 from asn1crypto import ocsp
 
@@ -29,23 +30,24 @@ __all__ = ["ocsp_request_for", "responds_for", "check_ocsp_response", "CLOCK_SKE
 CLOCK_SKEW = datetime.timedelta(minutes=5)
 
 
-def _key_bits(cert):
-    return cert.public_key["public_key"].contents[1:]  # BIT STRING value without the unused-bits byte
+def _key_bits(cert: Any) -> bytes:
+    bits: bytes = cert.public_key["public_key"].contents[1:]  # BIT STRING value without the unused-bits byte
+    return bits
 
 
-def _cert_id_matches(cert_id, cert, issuer):
+def _cert_id_matches(cert_id: Any, cert: Any, issuer: Any) -> bool:
     algo = cert_id["hash_algorithm"]["algorithm"].native
     try:
         name_hash = hashlib.new(algo, issuer.subject.dump()).digest()
         key_hash = hashlib.new(algo, _key_bits(issuer)).digest()
     except ValueError:
         return False
-    return (cert_id["serial_number"].native == cert.serial_number
-            and cert_id["issuer_name_hash"].native == name_hash
-            and cert_id["issuer_key_hash"].native == key_hash)
+    return bool(cert_id["serial_number"].native == cert.serial_number
+                and cert_id["issuer_name_hash"].native == name_hash
+                and cert_id["issuer_key_hash"].native == key_hash)
 
 
-def ocsp_request_for(cert, issuer):
+def ocsp_request_for(cert: Any, issuer: Any) -> Any:
     """An OCSPRequest (SHA-1 CertID, the identifier every responder knows) for ``cert``."""
     return ocsp.OCSPRequest({
         "tbs_request": {
@@ -61,7 +63,7 @@ def ocsp_request_for(cert, issuer):
     })
 
 
-def _single_response(response, cert, issuer):
+def _single_response(response: Any, cert: Any, issuer: Any) -> Optional[Any]:
     basic = response.basic_ocsp_response
     for single in basic["tbs_response_data"]["responses"]:
         if _cert_id_matches(single["cert_id"], cert, issuer):
@@ -69,22 +71,23 @@ def _single_response(response, cert, issuer):
     return None
 
 
-def responds_for(response, cert, issuer):
+def responds_for(response: Any, cert: Any, issuer: Any) -> bool:
     """True when ``response`` is a successful basic response that speaks about ``cert``."""
     try:
-        return (response["response_status"].native == "successful"
-                and _single_response(response, cert, issuer) is not None)
+        return bool(response["response_status"].native == "successful"
+                    and _single_response(response, cert, issuer) is not None)
     except (ValueError, TypeError, KeyError, AttributeError):
         return False
 
 
-def _responder_matches(responder_id, cert):
+def _responder_matches(responder_id: Any, cert: Any) -> bool:
     if responder_id.name == "by_name":
-        return responder_id.chosen == cert.subject
-    return responder_id.chosen.native == hashlib.sha1(_key_bits(cert)).digest()
+        return bool(responder_id.chosen == cert.subject)
+    return bool(responder_id.chosen.native == hashlib.sha1(_key_bits(cert)).digest())
 
 
-def _response_signer(basic, issuer, cert, source, now):
+def _response_signer(basic: Any, issuer: Any, cert: Any, source: str,
+                     now: datetime.datetime) -> Tuple[Any, Optional[Any]]:
     """The certificate whose key must have signed ``basic``: the issuer or its delegated responder."""
     responder_id = basic["tbs_response_data"]["responder_id"]
     if _responder_matches(responder_id, issuer):
@@ -111,7 +114,8 @@ def _response_signer(basic, issuer, cert, source, now):
                                                                  name_text(issuer.subject)))
 
 
-def check_ocsp_response(response, cert, issuer, source, now):
+def check_ocsp_response(response: Any, cert: Any, issuer: Any, source: str,
+                        now: datetime.datetime) -> Optional[Any]:
     """Check ``response`` for ``cert``; returns the delegated responder certificate or None."""
     status = response["response_status"].native
     if status != "successful":

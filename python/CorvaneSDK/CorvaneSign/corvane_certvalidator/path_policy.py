@@ -10,13 +10,17 @@ profile: a CA certificate must say it is a CA, and when it restricts its key
 usage, keyCertSign must be among them.
 """
 
+from __future__ import annotations
+
 import datetime
+from typing import Any, Callable, Iterable, List, NoReturn, Optional, Tuple
 
 from asn1crypto import x509 as asn1_x509
 from cryptography import x509
 from cryptography.hazmat.primitives.serialization import Encoding
-from cryptography.x509.oid import ExtendedKeyUsageOID
-from cryptography.x509.verification import Criticality, ExtensionPolicy, PolicyBuilder, Store, VerificationError
+from cryptography.x509.oid import ExtendedKeyUsageOID, ObjectIdentifier
+from cryptography.x509.verification import (Criticality, ExtensionPolicy, Policy, PolicyBuilder, Store,
+                                            VerificationError)
 
 from ..corvane_signature.exceptions import ValidationError
 from .naming import describe
@@ -42,12 +46,12 @@ _SERVICE_USAGES = (ExtendedKeyUsageOID.TIME_STAMPING, ExtendedKeyUsageOID.OCSP_S
 class PathError(ValidationError):
     """A certificate's path does not validate; ``reason`` is one of the module's reason names."""
 
-    def __init__(self, message, reason):
+    def __init__(self, message: str, reason: str) -> None:
         super().__init__(message)
         self.reason = reason
 
 
-def to_cryptography(cert):
+def to_cryptography(cert: Any) -> x509.Certificate:
     """The cryptography certificate of an asn1crypto one (or of DER bytes)."""
     if isinstance(cert, x509.Certificate):
         return cert
@@ -55,7 +59,7 @@ def to_cryptography(cert):
     return x509.load_der_x509_certificate(der)
 
 
-def _readable(certs):
+def _readable(certs: Iterable[Any]) -> List[x509.Certificate]:
     """The certificates that cryptography can read; a damaged one must not hide the others."""
     readable = []
     for cert in certs:
@@ -66,49 +70,54 @@ def _readable(certs):
     return readable
 
 
-def _refuse(message):
+def _refuse(message: str) -> NoReturn:
     # The verifier reports a callback's exception as the reason of the failure.
     raise ValueError(message)
 
 
-def _signer_key_usage(_policy, _cert, usage):
+def _signer_key_usage(_policy: Policy, _cert: x509.Certificate, usage: Optional[x509.KeyUsage]) -> None:
     if usage is not None and not (usage.digital_signature or usage.content_commitment):
         _refuse("its key usage allows neither digitalSignature nor nonRepudiation")
 
 
-def _service_key_usage(_policy, _cert, usage):
+def _service_key_usage(_policy: Policy, _cert: x509.Certificate, usage: Optional[x509.KeyUsage]) -> None:
     if usage is not None and not (usage.digital_signature or usage.content_commitment):
         _refuse("its key usage does not allow digitalSignature")
 
 
-def _not_a_ca(_policy, _cert, constraints):
+def _not_a_ca(_policy: Policy, _cert: x509.Certificate,
+              constraints: Optional[x509.BasicConstraints]) -> None:
     if constraints is not None and constraints.ca:
         _refuse("it is a CA certificate, not an end-entity one")
 
 
-def _signer_eku(_policy, _cert, usages):
+def _signer_eku(_policy: Policy, _cert: x509.Certificate,
+                usages: Optional[x509.ExtendedKeyUsage]) -> None:
     if usages is not None and any(oid in usages for oid in _SERVICE_USAGES):
         _refuse("its extended key usage reserves it for timestamping or OCSP responses")
 
 
-def _requires_eku(oid, name):
-    def check(_policy, _cert, usages):
+def _requires_eku(oid: ObjectIdentifier, name: str
+                  ) -> Callable[[Policy, x509.Certificate, Optional[x509.ExtendedKeyUsage]], None]:
+    def check(_policy: Policy, _cert: x509.Certificate,
+              usages: Optional[x509.ExtendedKeyUsage]) -> None:
         if usages is None or oid not in usages:
             _refuse("its extended key usage lacks %s" % name)
     return check
 
 
-def _ca_key_usage(_policy, _cert, usage):
+def _ca_key_usage(_policy: Policy, _cert: x509.Certificate, usage: Optional[x509.KeyUsage]) -> None:
     if usage is not None and not usage.key_cert_sign:
         _refuse("it is a CA whose key usage does not allow keyCertSign")
 
 
-def _ca_constraints(_policy, _cert, constraints):
+def _ca_constraints(_policy: Policy, _cert: x509.Certificate,
+                    constraints: x509.BasicConstraints) -> None:
     if not constraints.ca:
         _refuse("it issued a certificate but is not a CA")
 
 
-def _end_entity_policy(purpose):
+def _end_entity_policy(purpose: str) -> ExtensionPolicy:
     policy = (ExtensionPolicy.permit_all()
               .may_be_present(x509.BasicConstraints, Criticality.AGNOSTIC, _not_a_ca))
     if purpose == SIGNER:
@@ -124,19 +133,19 @@ def _end_entity_policy(purpose):
     raise ValueError("unknown certificate purpose %r" % (purpose,))
 
 
-def _ca_policy():
+def _ca_policy() -> ExtensionPolicy:
     return (ExtensionPolicy.permit_all()
             .require_present(x509.BasicConstraints, Criticality.AGNOSTIC, _ca_constraints)
             .may_be_present(x509.KeyUsage, Criticality.AGNOSTIC, _ca_key_usage))
 
 
-def _utc(moment):
+def _utc(moment: datetime.datetime) -> datetime.datetime:
     if moment.tzinfo is None:
         return moment.replace(tzinfo=datetime.timezone.utc)
     return moment
 
 
-def _period_problem(cert, when):
+def _period_problem(cert: x509.Certificate, when: datetime.datetime) -> Optional[Tuple[str, str]]:
     if when < cert.not_valid_before_utc:
         return NOT_YET_VALID, "it is not valid before %s" % cert.not_valid_before_utc.isoformat()
     if when > cert.not_valid_after_utc:
@@ -144,7 +153,7 @@ def _period_problem(cert, when):
     return None
 
 
-def _reason_of(message):
+def _reason_of(message: str) -> str:
     # Only "no candidate issuer at all" means the path is missing; any other
     # refusal is a certificate of the path breaking a rule.
     if "with no interior errors" in message or "exceeds max depth" in message:
@@ -152,7 +161,7 @@ def _reason_of(message):
     return CONSTRAINTS
 
 
-def _tidy(message):
+def _tidy(message: str) -> str:
     message = message.replace("validation failed: ", "")
     message = message.replace("all candidates exhausted with no interior errors",
                               "no issuer among the known certificates leads to a trust anchor")
@@ -160,7 +169,8 @@ def _tidy(message):
     return message.replace("Python extension validator failed: ValueError: ", "")
 
 
-def validate_path(cert, intermediates, trust_roots, when, purpose):
+def validate_path(cert: Any, intermediates: Iterable[Any], trust_roots: Iterable[Any],
+                  when: datetime.datetime, purpose: str) -> List[Any]:
     """The validated path of ``cert`` (asn1crypto certificates, ``cert`` first, the
     trust anchor last) for ``purpose`` at the time ``when``.
 

@@ -5,12 +5,15 @@ first source that vouches for the certificate wins; if none does, the error
 lists why each one failed.
 """
 
+import datetime
+from typing import Any, Callable, Iterable, List, Optional
+
 from ..corvane_signature.exceptions import ValidationError
 from ..corvane_signature.net import display_url
 from . import crl_check, ocsp_check
 from .naming import describe
 from .decoding import crl_from_bytes, ocsp_response_from_bytes
-from .fetchers import FetchError
+from .fetchers import Fetcher, FetchError
 
 __all__ = ["Evidence", "RevocationChecker"]
 
@@ -18,17 +21,17 @@ __all__ = ["Evidence", "RevocationChecker"]
 class Evidence:
     """What vouches for one certificate: an OCSP response (plus its responder's certificate) or a CRL."""
 
-    def __init__(self, ocsp_response=None, crl=None, responder_cert=None):
+    def __init__(self, ocsp_response: Any = None, crl: Any = None, responder_cert: Any = None) -> None:
         self.ocsp_response = ocsp_response
         self.crl = crl
         self.responder_cert = responder_cert
 
 
-def _http_urls(urls):
+def _http_urls(urls: Iterable[Optional[str]]) -> List[str]:
     return [url for url in urls if url and url.lower().startswith(("http://", "https://"))]
 
 
-def _crl_urls(cert):
+def _crl_urls(cert: Any) -> List[str]:
     urls = []
     for point in cert.crl_distribution_points:
         try:
@@ -41,21 +44,22 @@ def _crl_urls(cert):
 class RevocationChecker:
     """Revocation evidence from given responses and CRLs, and from the network when a fetcher is set."""
 
-    def __init__(self, ocsps, crls, fetcher, clock):
+    def __init__(self, ocsps: List[Any], crls: List[Any], fetcher: Optional[Fetcher],
+                 clock: Callable[[], datetime.datetime]) -> None:
         self.ocsps = ocsps
         self.crls = crls
         self.fetcher = fetcher
         self.clock = clock
 
-    def _from_ocsp(self, response, cert, issuer, source):
+    def _from_ocsp(self, response: Any, cert: Any, issuer: Any, source: str) -> Evidence:
         responder = ocsp_check.check_ocsp_response(response, cert, issuer, source, self.clock())
         return Evidence(ocsp_response=response, responder_cert=responder)
 
-    def _from_crl(self, crl, cert, issuer, source):
+    def _from_crl(self, crl: Any, cert: Any, issuer: Any, source: str) -> Evidence:
         crl_check.check_crl(crl, cert, issuer, source, self.clock())
         return Evidence(crl=crl)
 
-    def _given(self, cert, issuer, problems):
+    def _given(self, cert: Any, issuer: Any, problems: List[str]) -> Optional[Evidence]:
         for response in self.ocsps:
             if ocsp_check.responds_for(response, cert, issuer):
                 try:
@@ -70,12 +74,13 @@ class RevocationChecker:
                     problems.append(str(exc))
         return None
 
-    def _fetched(self, cert, issuer, problems):
+    def _fetched(self, cert: Any, issuer: Any, problems: List[str],
+                 fetcher: Fetcher) -> Optional[Evidence]:
         request = ocsp_check.ocsp_request_for(cert, issuer).dump()
         for url in _http_urls(cert.ocsp_urls):
             source = display_url(url)
             try:
-                body = self.fetcher.post(url, request, "application/ocsp-request", "OCSP responder")
+                body = fetcher.post(url, request, "application/ocsp-request", "OCSP responder")
                 try:
                     response = ocsp_response_from_bytes(body)
                 except ValueError:
@@ -86,7 +91,7 @@ class RevocationChecker:
         for url in _crl_urls(cert):
             source = display_url(url)
             try:
-                body = self.fetcher.get(url, "CRL distribution point")
+                body = fetcher.get(url, "CRL distribution point")
                 try:
                     crl = crl_from_bytes(body)
                 except ValueError:
@@ -96,16 +101,16 @@ class RevocationChecker:
                 problems.append(str(exc))
         return None
 
-    def evidence_for(self, cert, issuer):
+    def evidence_for(self, cert: Any, issuer: Any) -> Evidence:
         """Evidence that ``cert`` (issued by ``issuer``) is not revoked.
 
         Raises RevokedCertificateError when it is, ValidationError when no
         source gives a trustworthy answer.
         """
-        problems = []
+        problems: List[str] = []
         evidence = self._given(cert, issuer, problems)
         if evidence is None and self.fetcher is not None:
-            evidence = self._fetched(cert, issuer, problems)
+            evidence = self._fetched(cert, issuer, problems, self.fetcher)
         if evidence is not None:
             return evidence
         if not problems:

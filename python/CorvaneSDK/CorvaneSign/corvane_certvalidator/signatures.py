@@ -6,14 +6,17 @@ verify over these bytes with this public key?  The ASN.1 side is asn1crypto,
 the arithmetic is cryptography.
 """
 
+from typing import Any, Dict, Optional, Type
+
 from asn1crypto import algos, keys
 from cryptography.exceptions import InvalidSignature, UnsupportedAlgorithm
 from cryptography.hazmat.primitives import hashes, serialization
 from cryptography.hazmat.primitives.asymmetric import ec, ed448, ed25519, padding, rsa
+from cryptography.hazmat.primitives.asymmetric.types import PublicKeyTypes
 
 __all__ = ["UnsupportedSignatureAlgorithm", "verify_signature", "load_public_key"]
 
-_HASHES = {
+_HASHES: Dict[str, Type[hashes.HashAlgorithm]] = {
     "sha1": hashes.SHA1,
     "sha224": hashes.SHA224,
     "sha256": hashes.SHA256,
@@ -30,7 +33,7 @@ class UnsupportedSignatureAlgorithm(ValueError):
     """The signature uses an algorithm or key type this library does not check."""
 
 
-def load_public_key(public_key_info):
+def load_public_key(public_key_info: Any) -> PublicKeyTypes:
     """The cryptography public key of an asn1crypto ``keys.PublicKeyInfo``."""
     try:
         return serialization.load_der_public_key(public_key_info.dump())
@@ -39,16 +42,17 @@ def load_public_key(public_key_info):
             "public key of type %s cannot be loaded: %s" % (public_key_info.algorithm, exc))
 
 
-def _hash(name):
+def _hash(name: str) -> hashes.HashAlgorithm:
     try:
         return _HASHES[name]()
     except KeyError:
         raise UnsupportedSignatureAlgorithm("digest algorithm %r is not supported" % name)
 
 
-def _hash_name(algorithm, digest_algorithm):
+def _hash_name(algorithm: Any, digest_algorithm: Optional[str]) -> str:
     try:
-        return algorithm.hash_algo
+        name: str = algorithm.hash_algo
+        return name
     except ValueError:
         # CMS may name the bare key algorithm (rsaEncryption, ecPublicKey) and
         # carry the digest separately in the SignerInfo.
@@ -58,7 +62,8 @@ def _hash_name(algorithm, digest_algorithm):
         return digest_algorithm
 
 
-def verify_signature(public_key_info, data, signature, algorithm, digest_algorithm=None):
+def verify_signature(public_key_info: Any, data: bytes, signature: bytes, algorithm: Any,
+                     digest_algorithm: Optional[str] = None) -> bool:
     """True when ``signature`` over ``data`` verifies with ``public_key_info``.
 
     ``algorithm`` is an asn1crypto ``SignedDigestAlgorithm`` (or its dict

@@ -5,6 +5,8 @@ bad settings), with a message that says what failed and on which input or
 server; no message ever carries a credential.
 """
 
+import datetime
+
 __all__ = [
     "CorvaneSignError",
     "PdfReadError",
@@ -48,6 +50,9 @@ class ValidationError(CorvaneSignError):
 
 class RevokedCertificateError(ValidationError):
     """A certificate of the chain is revoked."""
+
+    # When it was revoked: set by the check that found it, where the source says.
+    revoked_at: datetime.datetime
 
 
 class ValidationInfoUnavailableError(ValidationError, NotImplementedError):

@@ -6,6 +6,9 @@ query and fragment are cut from URLs before they go into a message, and the
 text of requests' own exceptions (which may echo the URL) is not used.
 """
 
+from __future__ import annotations
+
+from typing import Mapping, Optional, Tuple
 from urllib.parse import urlsplit, urlunsplit
 
 import requests
@@ -15,7 +18,7 @@ __all__ = ["DEFAULT_TIMEOUT", "display_url", "http_request"]
 DEFAULT_TIMEOUT = 20.0  # seconds, for connecting and for each read
 
 
-def display_url(url):
+def display_url(url: object) -> str:
     """``url`` without user info, query or fragment: safe to show in a message."""
     try:
         parts = urlsplit(str(url))
@@ -29,7 +32,9 @@ def display_url(url):
         return "<malformed URL>"
 
 
-def http_request(method, url, error_class, what, timeout, data=None, headers=None, auth=None):
+def http_request(method: str, url: str, error_class: type[Exception], what: str, timeout: float,
+                 data: Optional[bytes] = None, headers: Optional[Mapping[str, str]] = None,
+                 auth: Optional[Tuple[str, str]] = None) -> requests.Response:
     """Send one request and return the response if its status is 200.
 
     Anything else raises ``error_class`` with a message naming ``what`` (e.g.
