@@ -7,8 +7,11 @@
     corvane demo [IN] [OUT]
 """
 
+from __future__ import annotations
+
 import argparse
 import sys
+from typing import Optional, Sequence
 
 from .demo_command import add_demo_parser
 from .errors import CommandError
@@ -18,7 +21,7 @@ from .verify_command import add_verify_parser
 __all__ = ["main", "build_parser"]
 
 
-def build_parser():
+def build_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="corvane", description="Sign, timestamp and verify PDF documents with the Corvane service.")
     commands = parser.add_subparsers(dest="command", required=True)
@@ -31,7 +34,7 @@ def build_parser():
     return parser
 
 
-def main(argv=None):
+def main(argv: Optional[Sequence[str]] = None) -> int:
     argv = sys.argv[1:] if argv is None else list(argv)
     if argv[:1] == ["sandbox"]:
         # Everything after the command belongs to the sandbox's own options.
@@ -39,7 +42,8 @@ def main(argv=None):
         return sandbox_main(argv[1:])
     arguments = build_parser().parse_args(argv)
     try:
-        return arguments.run(arguments)
+        status: int = arguments.run(arguments)
+        return status
     except CommandError as error:
         print("corvane %s: %s" % (arguments.command, error), file=sys.stderr)
         return error.status

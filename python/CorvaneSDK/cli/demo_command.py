@@ -5,9 +5,13 @@ omitted) with ``sign_crvn`` against it, then verifies OUT trusting only the
 sandbox's root certificate and prints the report: a valid B-LTA signature.
 """
 
+from __future__ import annotations
+
+import argparse
 import os
 import sys
 import tempfile
+from typing import Any, List
 
 from .errors import CommandError
 from .report_text import render_report
@@ -21,7 +25,7 @@ DEFAULT_OUTPUT = "corvane-demo-signed.pdf"
 SAMPLE_NAME = "demo-sample.pdf"
 
 
-def sample_pdf():
+def sample_pdf() -> bytes:
     """The bytes of the small PDF shipped with the package for the demo."""
     try:
         from importlib.resources import files
@@ -30,16 +34,18 @@ def sample_pdf():
     return files(__package__).joinpath(SAMPLE_NAME).read_bytes()
 
 
-def _say(line=""):
+def _say(line: str = "") -> None:
     print(line, flush=True)
 
 
-def _sign_in_sandbox(source, label, output):
+def _sign_in_sandbox(source: str, label: str, output: str) -> List[Any]:
     from .. import sign
     from ..sandbox import Sandbox
     _say("Starting the local sandbox: test PKI, signing service, timestamp server, OCSP and CRLs ...")
     try:
         with Sandbox(log=False) as sandbox:
+            # A running sandbox has both.
+            assert sandbox.api_token is not None and sandbox.root_cert_path is not None
             user = sandbox.users[0]
             _say("Sandbox running at %s (tenant %s)" % (sandbox.url, sandbox.tenant_id))
             _say("Signing %s as %s with CorvaneSDK.sign.sign_crvn ..." % (label, user["user_full_name"]))
@@ -58,7 +64,7 @@ def _sign_in_sandbox(source, label, output):
         raise CommandError("the sandbox cannot start: %s" % error) from None
 
 
-def _demo(arguments):
+def _demo(arguments: argparse.Namespace) -> int:
     output = arguments.output or DEFAULT_OUTPUT
     with tempfile.TemporaryDirectory(prefix="corvane-demo-") as folder:
         source = label = arguments.input
@@ -75,7 +81,7 @@ def _demo(arguments):
     return exit_code(report["indication"])
 
 
-def add_demo_parser(commands):
+def add_demo_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
     parser = commands.add_parser(
         "demo", help="sign a PDF against an in-process sandbox and verify it",
         description="Starts the sandbox in this process, signs IN with sign_crvn against it and "

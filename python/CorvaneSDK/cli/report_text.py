@@ -1,24 +1,28 @@
 """The verification report as a short table for people."""
 
 import datetime
+from typing import Any, Dict, List, Optional, Sequence, Tuple
+
+# A report, or one of its signature entries, as verify_pdf gives it (JSON data).
+_Report = Dict[str, Any]
 
 __all__ = ["render_report"]
 
 
-def _time(value):
+def _time(value: Optional[str]) -> str:
     if not value:
         return "-"
     moment = datetime.datetime.fromisoformat(value)
     return moment.replace(microsecond=0).isoformat(sep=" ")
 
 
-def _columns(rows, indent=""):
+def _columns(rows: Sequence[Tuple[str, ...]], indent: str = "") -> List[str]:
     widths = [max(len(row[i]) for row in rows) for i in range(len(rows[0]) - 1)]
     return ["%s%s" % (indent, "  ".join(cell.ljust(width) for cell, width in zip(row, widths)) + "  " + row[-1])
             for row in rows]
 
 
-def _placement(entry):
+def _placement(entry: _Report) -> str:
     if entry["revision"] is None or not entry["covers_revision"]:
         return "INVALID: does not cover exactly the revision it belongs to"
     if entry["covers_whole_file"]:
@@ -26,7 +30,7 @@ def _placement(entry):
     return "covers revision %d entirely; later revisions follow" % entry["revision"]
 
 
-def _later(entry):
+def _later(entry: _Report) -> str:
     later = entry["later_revisions"]
     if entry["revision"] is None:
         return "-"
@@ -35,7 +39,7 @@ def _later(entry):
     return "only added: %s" % ", ".join(later["added"]) if later["added"] else "none"
 
 
-def _chain(entry):
+def _chain(entry: _Report) -> str:
     chain = " > ".join(entry["certificate_chain"]) or "-"
     trusted = entry["trusted_root"]
     if trusted is None:
@@ -43,7 +47,7 @@ def _chain(entry):
     return "%s (%s)" % (chain, "valid path to a trust anchor" if trusted else "NO VALID PATH")
 
 
-def _revocation(entry):
+def _revocation(entry: _Report) -> str:
     revocation = entry["revocation"]
     if revocation is None:
         return "-"
@@ -55,7 +59,7 @@ def _revocation(entry):
     return "MISSING: no complete revocation data (%s)" % revocation["source"]
 
 
-def _timestamp(entry):
+def _timestamp(entry: _Report) -> str:
     stamp = entry["timestamp"]
     if stamp is None:
         return "none"
@@ -63,19 +67,20 @@ def _timestamp(entry):
     return "%s by %s: %s" % (_time(stamp["time"]), stamp["authority"] or "?", verdict)
 
 
-def _verdict(flag):
+def _verdict(flag: object) -> str:
     return "valid" if flag else "INVALID"
 
 
-def _result(entry):
+def _result(entry: _Report) -> str:
     """TOTAL-PASSED, or the indication and sub-indication joined, e.g. INDETERMINATE/TRY_LATER."""
     if entry["sub_indication"] is None:
-        return entry["indication"]
+        indication: str = entry["indication"]
+        return indication
     return "%s/%s" % (entry["indication"], entry["sub_indication"])
 
 
-def _details(entry):
-    rows = [("signer", entry["signer"] or "-")]
+def _details(entry: _Report) -> List[Tuple[str, str]]:
+    rows: List[Tuple[str, str]] = [("signer", entry["signer"] or "-")]
     if entry["type"] == "signature":
         rows += [("signing time", "%s (claimed)" % _time(entry["signing_time"])
                   if entry["signing_time"] else "- (none claimed)"),
@@ -99,7 +104,7 @@ def _details(entry):
     return rows
 
 
-def _conclusion(indication, entries):
+def _conclusion(indication: str, entries: Sequence[_Report]) -> str:
     count = sum(1 for entry in entries if entry["indication"] == indication)
     if indication == "TOTAL-PASSED":
         return "TOTAL-PASSED: every signature and document timestamp passed"
@@ -108,11 +113,11 @@ def _conclusion(indication, entries):
     return "INDETERMINATE: %d of %d could not be decided (see their problems)" % (count, len(entries))
 
 
-def render_report(report):
+def render_report(report: _Report) -> str:
     entries = report["signatures"]
     lines = ["%s: %d bytes, %d revisions, %d signature(s) and document timestamp(s)" % (
         report["file"] or "document", report["size"], report["revisions"], len(entries))]
-    summary = [("Field", "Type", "Signed by", "Time", "Level", "Result")]
+    summary: List[Tuple[str, ...]] = [("Field", "Type", "Signed by", "Time", "Level", "Result")]
     for entry in entries:
         time = entry["signing_time"] if entry["type"] == "signature" else entry["timestamp_time"]
         signer = entry["certificate_chain"][0] if entry["certificate_chain"] else "-"

@@ -7,9 +7,13 @@ verify (no signatures, a file that is not a readable PDF, an unusable trust
 file or folder).
 """
 
+from __future__ import annotations
+
+import argparse
 import json
 import os
 import sys
+from typing import Any, Dict, Iterable, List, Optional
 
 from .errors import CommandError
 from .report_text import render_report
@@ -22,15 +26,15 @@ NOTHING_TO_VERIFY = 2
 SYSTEM_BUNDLES = ("/etc/ssl/certs/ca-certificates.crt", "/etc/pki/tls/certs/ca-bundle.crt", "/etc/ssl/cert.pem")
 
 
-def _certificates_in_file(path):
+def _certificates_in_file(path: str) -> List[Any]:
     from ..CorvaneSign.corvane_certvalidator.decoding import certificates_from_bytes
     with open(path, "rb") as handle:
         return certificates_from_bytes(handle.read())
 
 
-def _certificates_in_folder(path):
+def _certificates_in_folder(path: str) -> List[Any]:
     """Every certificate of the folder's files; files that hold none (notes, keys) are passed over."""
-    certs = []
+    certs: List[Any] = []
     for name in sorted(os.listdir(path)):
         member = os.path.join(path, name)
         if not os.path.isfile(member):
@@ -44,7 +48,7 @@ def _certificates_in_folder(path):
     return certs
 
 
-def _usable(certs):
+def _usable(certs: Iterable[Any]) -> List[Any]:
     """The certificates that path validation can read (a few old system roots it cannot)."""
     from ..CorvaneSign.corvane_certvalidator.path_policy import to_cryptography
     usable = []
@@ -59,9 +63,9 @@ def _usable(certs):
     return usable
 
 
-def load_trust_roots(paths):
+def load_trust_roots(paths: Optional[Iterable[str]]) -> List[Any]:
     """The certificates in ``paths``: PEM or DER files, or folders of them."""
-    roots = []
+    roots: List[Any] = []
     for path in paths or []:
         try:
             if os.path.isdir(path):
@@ -78,7 +82,7 @@ def load_trust_roots(paths):
     return roots
 
 
-def system_trust_roots():
+def system_trust_roots() -> List[Any]:
     """The certificates of the first operating-system bundle found."""
     for bundle in SYSTEM_BUNDLES:
         if os.path.isfile(bundle):
@@ -87,7 +91,7 @@ def system_trust_roots():
                        NOTHING_TO_VERIFY)
 
 
-def verify_file(path, trust_roots=()):
+def verify_file(path: str, trust_roots: Iterable[Any] = ()) -> Dict[str, Any]:
     """The verification report of the file at ``path``; CommandError (status 2) when there is none."""
     from ..CorvaneSign.corvane_signature.exceptions import PdfReadError
     from ..verification import NoSignaturesError, verify_pdf
@@ -105,7 +109,7 @@ def verify_file(path, trust_roots=()):
                            NOTHING_TO_VERIFY) from None
 
 
-def _verify(arguments):
+def _verify(arguments: argparse.Namespace) -> int:
     from ..verification.verdicts import exit_code
     roots = load_trust_roots(arguments.trust)
     if arguments.system_trust:
@@ -119,7 +123,7 @@ def _verify(arguments):
     return exit_code(report["indication"])
 
 
-def add_verify_parser(commands):
+def add_verify_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
     parser = commands.add_parser(
         "verify", help="check every signature and document timestamp of a PDF",
         description="Checks every signature and document timestamp of a PDF: coverage, later "

@@ -6,7 +6,11 @@ cryptography underneath); this module only decides what to check against
 what and keeps the answers.
 """
 
+from __future__ import annotations
+
+import datetime
 import hashlib
+from typing import Any, Callable, List, Optional, Sequence, Tuple
 
 from asn1crypto import cms, tsp
 
@@ -28,7 +32,7 @@ class ContainerError(ValueError):
     """The /Contents of a signature is not a usable CMS container."""
 
 
-def byte_range_digest(data, byte_range, algorithm):
+def byte_range_digest(data: bytes, byte_range: Sequence[int], algorithm: str) -> bytes:
     """The digest (hashlib ``algorithm``) of the bytes that ``byte_range`` covers in ``data``."""
     digest = hashlib.new(algorithm)
     with memoryview(data) as whole:
@@ -38,7 +42,7 @@ def byte_range_digest(data, byte_range, algorithm):
     return digest.digest()
 
 
-def load_container(contents):
+def load_container(contents: bytes) -> Any:
     """The ``cms.ContentInfo`` (SignedData) in a signature's /Contents (zero padding allowed)."""
     try:
         info = cms.ContentInfo.load(contents)
@@ -55,12 +59,12 @@ def load_container(contents):
         raise ContainerError("the signature's /Contents is not a CMS container (%s)" % error)
 
 
-def _attribute(attributes, name):
+def _attribute(attributes: Any, name: str) -> Optional[Any]:
     values = [attr["values"] for attr in attributes or [] if attr["type"].native == name]
     return values[0][0] if len(values) == 1 and len(values[0]) == 1 else None
 
 
-def _names_certificate(attributes, cert):
+def _names_certificate(attributes: Any, cert: Any) -> Optional[bool]:
     """Whether the ESS signing-certificate attribute (v2, or v1) names ``cert``; None when absent."""
     for name, default_hash in (("signing_certificate_v2", "sha256"), ("signing_certificate", "sha1")):
         value = _attribute(attributes, name)
@@ -74,7 +78,7 @@ def _names_certificate(attributes, cert):
         if name == "signing_certificate_v2" and first["hash_algorithm"]:
             algorithm = first["hash_algorithm"]["algorithm"].native
         try:
-            return first["cert_hash"].native == hashlib.new(algorithm, cert.dump()).digest()
+            return bool(first["cert_hash"].native == hashlib.new(algorithm, cert.dump()).digest())
         except ValueError:
             return False
     return None
@@ -83,24 +87,24 @@ def _names_certificate(attributes, cert):
 class TokenCheck:
     """An RFC 3161 timestamp token: does it stamp the expected data, is it intact, when, by whom."""
 
-    def __init__(self):
+    def __init__(self) -> None:
         self.imprint_valid = False
         self.signature_valid = False
-        self.time = None
-        self.authority = None      # the TSA certificate
-        self.certificates = []     # those the token carries
-        self.problem = None
-        self.sub_indication = None  # what kind of fault ``problem`` is
+        self.time: Optional[datetime.datetime] = None
+        self.authority: Optional[Any] = None      # the TSA certificate
+        self.certificates: List[Any] = []     # those the token carries
+        self.problem: Optional[str] = None
+        self.sub_indication: Optional[str] = None  # what kind of fault ``problem`` is
 
-    def fail(self, sub_indication, problem):
+    def fail(self, sub_indication: str, problem: str) -> None:
         self.sub_indication, self.problem = sub_indication, problem
 
     @property
-    def valid(self):
+    def valid(self) -> bool:
         return self.imprint_valid and self.signature_valid
 
 
-def check_token(token, digest_of, what):
+def check_token(token: Any, digest_of: Callable[[str], bytes], what: str) -> TokenCheck:
     """Checks ``token`` (``cms.ContentInfo``); ``digest_of(algorithm)`` gives the digest it must stamp."""
     check = TokenCheck()
     try:
@@ -138,21 +142,21 @@ def check_token(token, digest_of, what):
 class SignatureCheck:
     """The container of one signature against the bytes of its byte range."""
 
-    def __init__(self):
-        self.signer = None
-        self.certificates = []
-        self.digest_algorithm = None
+    def __init__(self) -> None:
+        self.signer: Optional[Any] = None
+        self.certificates: List[Any] = []
+        self.digest_algorithm: Optional[str] = None
         self.digest_valid = False
         self.signature_valid = False
-        self.names_signer = None    # ESS signing-certificate attribute: True, False or None (absent)
-        self.timestamp = None       # TokenCheck of the signature timestamp, or None
-        self.findings = []          # (sub-indication, message)
+        self.names_signer: Optional[bool] = None    # ESS signing-certificate attribute: True, False or None (absent)
+        self.timestamp: Optional[TokenCheck] = None  # TokenCheck of the signature timestamp, or None
+        self.findings: List[Tuple[str, str]] = []   # (sub-indication, message)
 
-    def fail(self, sub_indication, message):
+    def fail(self, sub_indication: str, message: str) -> None:
         self.findings.append((sub_indication, message))
 
 
-def check_signature(contents, data, byte_range):
+def check_signature(contents: bytes, data: bytes, byte_range: Sequence[int]) -> SignatureCheck:
     check = SignatureCheck()
     try:
         info = load_container(contents)
@@ -207,6 +211,7 @@ def check_signature(contents, data, byte_range):
         value = signer_info["signature"].native
         check.timestamp = check_token(tokens[0], lambda algorithm: hashlib.new(algorithm, value).digest(),
                                       "the signature timestamp")
-        if check.timestamp.problem:
+        # TokenCheck.fail sets both.
+        if check.timestamp.problem and check.timestamp.sub_indication:
             check.fail(check.timestamp.sub_indication, check.timestamp.problem)
     return check

@@ -1,5 +1,7 @@
 """Certificate names as a report shows them."""
 
+from typing import Any, List
+
 __all__ = ["subject_text", "common_name"]
 
 _SHORT = {
@@ -17,9 +19,9 @@ _SHORT = {
 }
 
 
-def subject_text(cert):
+def subject_text(cert: Any) -> str:
     """The subject of ``cert`` as "CN=..., O=..." in the certificate's own order."""
-    parts = []
+    parts: List[str] = []
     for rdn in cert.subject.chosen:
         for attribute in rdn:
             kind = attribute["type"]
@@ -29,7 +31,7 @@ def subject_text(cert):
     return ", ".join(parts)
 
 
-def common_name(cert):
+def common_name(cert: Any) -> str:
     """The subject's common name, or the whole subject when it has none."""
     name = cert.subject.native.get("common_name")
     if isinstance(name, list):

@@ -9,8 +9,11 @@ proof of existence: the signature timestamp's time, else a later document
 timestamp's, else now.  The report is plain data, ready for JSON.
 """
 
+from __future__ import annotations
+
 import datetime
 import json
+from typing import Any, Callable, Dict, Iterable, List, Optional, Sequence, Tuple
 
 from ..CorvaneSign.corvane_certvalidator.registry import as_certificate
 from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
@@ -20,7 +23,7 @@ from .names import common_name, subject_text
 from .pdf_values import pdf_date, text
 from .revisions import RevisionHistory
 from ..CorvaneSign.corvane_certvalidator.path_policy import SIGNER, TIMESTAMPING
-from .validation_material import check_revocation, read_dss, validate
+from .validation_material import DssContents, PathResult, RevocationResult, check_revocation, read_dss, validate
 from .verdicts import TOTAL_FAILED, TOTAL_PASSED, Finding, overall, verdict
 
 __all__ = ["NoSignaturesError", "verify_pdf", "PADES_SUBFILTER"]
@@ -34,24 +37,28 @@ class NoSignaturesError(ValueError):
     """The document carries no signature and no document timestamp."""
 
 
-def _iso(moment):
+# What the engine reports of a signature: field name, /Type, /SubFilter, /ByteRange, /Contents.
+_SignatureRecord = Tuple[str, Optional[str], Optional[str], Tuple[int, ...], bytes]
+
+
+def _iso(moment: Optional[datetime.datetime]) -> Optional[str]:
     return moment.isoformat() if moment is not None else None
 
 
-def _utc_now():
+def _utc_now() -> datetime.datetime:
     return datetime.datetime.now(datetime.timezone.utc)
 
 
 class _Entry:
     """One signature or document timestamp being verified."""
 
-    def __init__(self, history, record, value):
+    def __init__(self, history: RevisionHistory, record: _SignatureRecord, value: Dict[str, Any]) -> None:
         self.history = history
         self.field, kind, subfilter, byte_range, self.contents = record
         self.byte_range = tuple(byte_range)
         self.value = value
         self.kind = DOCUMENT_TIMESTAMP if kind == "/DocTimeStamp" else SIGNATURE
-        self.report = {
+        self.report: Dict[str, Any] = {
             "field": self.field,
             "type": self.kind,
             "subfilter": subfilter,
@@ -78,26 +85,26 @@ class _Entry:
             "problems": [],
             "notes": [],
         }
-        self.findings = []
-        self.signed_index = None
-        self.time = None
+        self.findings: List[Finding] = []
+        self.signed_index: Optional[int] = None
+        self.time: Optional[datetime.datetime] = None
 
-    def fail(self, sub_indication, message):
+    def fail(self, sub_indication: str, message: Optional[str]) -> None:
         """Something that keeps the signature from passing; ``sub_indication`` says how badly."""
         self.findings.append(Finding(sub_indication, message))
         if message and message not in self.report["problems"]:
             self.report["problems"].append(message)
 
-    def note(self, message):
+    def note(self, message: str) -> None:
         """Something worth knowing that does not change the verdict."""
         if message and message not in self.report["notes"]:
             self.report["notes"].append(message)
 
     @property
-    def failed(self):
+    def failed(self) -> bool:
         return any(finding.indication == TOTAL_FAILED for finding in self.findings)
 
-    def conclude(self):
+    def conclude(self) -> None:
         indication, sub_indication = verdict(self.findings)
         self.report["indication"] = indication
         self.report["sub_indication"] = sub_indication
@@ -105,7 +112,7 @@ class _Entry:
 
     # -- where the signature sits -------------------------------------------
 
-    def check_placement(self):
+    def check_placement(self) -> None:
         data, byte_range = self.history.data, self.byte_range
         if not (len(byte_range) == 4 and byte_range[0] == 0 and 0 < byte_range[1] < byte_range[2]
                 and byte_range[3] >= 0 and byte_range[2] + byte_range[3] <= len(data)):
@@ -147,7 +154,8 @@ class _Entry:
 
     # -- trust ----------------------------------------------------------------
 
-    def path_of(self, cert, known_certs, trust_roots, when, purpose, prefix=""):
+    def path_of(self, cert: Any, known_certs: Iterable[Any], trust_roots: Sequence[Any],
+                when: datetime.datetime, purpose: str, prefix: str = "") -> PathResult:
         """The validated path of ``cert``; a refusal becomes a finding."""
         path = validate(cert, known_certs, trust_roots, when, purpose)
         if path.finding is not None:
@@ -155,13 +163,14 @@ class _Entry:
             self.fail(sub_indication, prefix + message)
         return path
 
-    def report_path(self, path):
+    def report_path(self, path: PathResult) -> None:
         self.report["certificate_chain"] = [common_name(link) for link in path.chain]
         self.report["trusted_root"] = path.trusted
 
-    def revocation_of(self, paths, dss, fresh_at, existed_at):
+    def revocation_of(self, paths: Sequence[PathResult], dss: DssContents, fresh_at: datetime.datetime,
+                      existed_at: datetime.datetime) -> RevocationResult:
         """The revocation status of every path in ``paths`` from ``dss``, combined."""
-        combined = None
+        combined: Optional[RevocationResult] = None
         for path in paths:
             result = check_revocation(path.chain, dss.ocsps, dss.crls, fresh_at, existed_at)
             if result.status != "good":
@@ -172,9 +181,10 @@ class _Entry:
                 combined.ocsps += result.ocsps
                 combined.crls += result.crls
                 combined.notes += result.notes
+        assert combined is not None, "there is always the signer's own path"
         return combined
 
-    def report_revocation(self, result, source):
+    def report_revocation(self, result: RevocationResult, source: str) -> None:
         self.report["revocation"] = {
             "status": result.status,
             "source": source,
@@ -191,15 +201,15 @@ class _Entry:
             self.fail("TRY_LATER", "revocation data is missing or unusable: %s" % result.problem)
 
     @property
-    def intact(self):
+    def intact(self) -> bool:
         report = self.report
-        return (report["covers_revision"] and report["later_revisions"]["allowed"]
-                and report["digest_valid"] and report["signature_valid"])
+        return bool(report["covers_revision"] and report["later_revisions"]["allowed"]
+                    and report["digest_valid"] and report["signature_valid"])
 
 
 class _DocumentTimestamp(_Entry):
 
-    def check(self, final_dss, trust_roots):
+    def check(self, final_dss: DssContents, trust_roots: Sequence[Any]) -> None:
         try:
             token = load_container(self.contents)
         except ContainerError as error:
@@ -208,7 +218,8 @@ class _DocumentTimestamp(_Entry):
         data, byte_range = self.history.data, self.byte_range
         token_check = check_token(token, lambda algorithm: byte_range_digest(data, byte_range, algorithm),
                                   "the document timestamp")
-        if token_check.problem:
+        # TokenCheck.fail sets both.
+        if token_check.problem and token_check.sub_indication:
             self.fail(token_check.sub_indication, token_check.problem)
         self.report["digest_valid"] = token_check.imprint_valid
         self.report["signature_valid"] = token_check.signature_valid
@@ -229,14 +240,16 @@ class _DocumentTimestamp(_Entry):
                                "DSS" if final_dss.present else "none: the document has no DSS")
 
     @property
-    def usable_as_proof(self):
+    def usable_as_proof(self) -> bool:
         """Whether this timestamp proves that what it covers existed at its time."""
         return self.intact and self.time is not None and not self.failed
 
 
 class _Signature(_Entry):
 
-    def check(self, final_dss, trust_roots, document_timestamps, dss_at):
+    def check(self, final_dss: DssContents, trust_roots: Sequence[Any],
+              document_timestamps: Sequence[_DocumentTimestamp],
+              dss_at: Callable[[int], DssContents]) -> None:
         check = check_signature(self.contents, self.history.data, self.byte_range)
         for sub_indication, message in check.findings:
             self.fail(sub_indication, message)
@@ -246,14 +259,15 @@ class _Signature(_Entry):
             return
         self.report["signer"] = subject_text(check.signer)
         token = check.timestamp
-        paths = []
-        existed_at = None
+        paths: List[PathResult] = []
+        existed_at: Optional[datetime.datetime] = None
         if token is not None:
             self.report["timestamp_time"] = _iso(token.time)
             self.report["timestamp"] = {"valid": token.valid, "time": _iso(token.time),
                                         "authority": common_name(token.authority) if token.authority else None,
                                         "problem": token.problem}
-            if token.valid and token.authority is not None:
+            # A valid token has its time.
+            if token.valid and token.authority is not None and token.time is not None:
                 tsa_path = self.path_of(token.authority, token.certificates + final_dss.certs, trust_roots,
                                         token.time, TIMESTAMPING, "signature timestamp: ")
                 paths.append(tsa_path)
@@ -272,8 +286,10 @@ class _Signature(_Entry):
 
         # Long-term validation: data that a later document timestamp covers
         # (current at that timestamp's time), else the document's DSS now.
-        archived = None
+        archived: Optional[Tuple[_DocumentTimestamp, RevocationResult]] = None
         for stamp in later_stamps:
+            # Usable as proof and later than this signature: both are set.
+            assert stamp.signed_index is not None and stamp.time is not None
             result = self.revocation_of(paths, dss_at(stamp.signed_index), stamp.time, when)
             if result.status == "good":
                 archived = (stamp, result)
@@ -297,7 +313,8 @@ class _Signature(_Entry):
         self.report["pades_level"] = level
 
 
-def verify_pdf(data, trust_roots=(), file_name=None):
+def verify_pdf(data: bytes, trust_roots: Iterable[Any] = (),
+               file_name: Optional[str] = None) -> Dict[str, Any]:
     """The verification report (a dict) of the PDF document ``data``.
 
     ``trust_roots`` are the trust anchors (asn1crypto certificates or DER);
@@ -309,32 +326,32 @@ def verify_pdf(data, trust_roots=(), file_name=None):
     records = history.document.signatures()
     if not records:
         raise NoSignaturesError("the document has no signatures and no document timestamps")
-    trust_roots = [as_certificate(cert) for cert in trust_roots]
+    anchors = [as_certificate(cert) for cert in trust_roots]
     values = _pdfengine.signature_values(history.document)
-    entries = []
-    for record, (field, value) in zip(records, values):
+    entries: List[_Entry] = []
+    for record, (field, value_json) in zip(records, values):
         # Both lists come from the same walk of the form; a mismatch would be the engine's fault.
-        value = json.loads(value) if field == record[0] else {}
+        value = json.loads(value_json) if field == record[0] else {}
         kind = _DocumentTimestamp if record[1] == "/DocTimeStamp" else _Signature
         entries.append(kind(history, record, value))
     for entry in entries:
         entry.check_placement()
 
     final_dss = read_dss(history.final)
-    snapshots = {}
+    snapshots: Dict[int, DssContents] = {}
 
-    def dss_at(index):
+    def dss_at(index: int) -> DssContents:
         if index not in snapshots:
             snapshots[index] = read_dss(history.state(index))
         return snapshots[index]
 
     stamps = [entry for entry in entries if isinstance(entry, _DocumentTimestamp)]
     for stamp in stamps:
-        stamp.check(final_dss, trust_roots)
+        stamp.check(final_dss, anchors)
     stamps.sort(key=lambda stamp: stamp.signed_index if stamp.signed_index is not None else -1)
     for entry in entries:
         if isinstance(entry, _Signature):
-            entry.check(final_dss, trust_roots, stamps, dss_at)
+            entry.check(final_dss, anchors, stamps, dss_at)
 
     for entry in entries:
         entry.conclude()
@@ -344,7 +361,7 @@ def verify_pdf(data, trust_roots=(), file_name=None):
         "file": file_name,
         "size": len(history.data),
         "revisions": len(history),
-        "trust_roots": len(trust_roots),
+        "trust_roots": len(anchors),
         "indication": indication,
         "valid": indication == TOTAL_PASSED,
         "problems": list(final_dss.problems),

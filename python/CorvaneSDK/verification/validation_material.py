@@ -5,6 +5,11 @@ anchors the verifier is given.  Nothing is fetched: a verifier judges the
 file as it is.
 """
 
+from __future__ import annotations
+
+import datetime
+from typing import TYPE_CHECKING, Any, Callable, Iterable, List, Optional, Sequence, Tuple
+
 from ..CorvaneSign.corvane_certvalidator import path_policy
 from ..CorvaneSign.corvane_certvalidator.chain import ChainBuilder, is_self_signed
 from ..CorvaneSign.corvane_certvalidator.naming import describe
@@ -16,37 +21,43 @@ from ..CorvaneSign.corvane_signature.exceptions import RevokedCertificateError, 
 from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from .pdf_values import reference
 
+if TYPE_CHECKING:
+    from .revisions import RevisionState
+
 __all__ = ["DssContents", "read_dss", "PathResult", "validate", "RevocationResult", "check_revocation"]
 
 
 class DssContents:
     """The decoded certificates, OCSP responses and CRLs of a DSS, and what could not be decoded."""
 
-    def __init__(self):
-        self.certs, self.ocsps, self.crls = [], [], []
-        self.problems = []
+    def __init__(self) -> None:
+        self.certs: List[Any] = []
+        self.ocsps: List[Any] = []
+        self.crls: List[Any] = []
+        self.problems: List[str] = []
 
     @property
-    def present(self):
+    def present(self) -> bool:
         return bool(self.certs or self.ocsps or self.crls)
 
 
-def _stream_refs(state, value):
+def _stream_refs(state: RevisionState, value: Any) -> List[Tuple[int, int]]:
     items = state.resolve(value)
     if not isinstance(items, list):
         return []
     return [ref for ref in (reference(item) for item in items) if ref is not None]
 
 
-def read_dss(state):
+def read_dss(state: RevisionState) -> DssContents:
     """The DSS of a RevisionState's catalog (empty when it has none)."""
     contents = DssContents()
     dss = state.resolve(state.catalog.get("/DSS"))
     if not isinstance(dss, dict):
         return contents
-    readers = (("/Certs", contents.certs, lambda data: certificates_from_bytes(data)[0]),
-               ("/OCSPs", contents.ocsps, ocsp_response_from_bytes),
-               ("/CRLs", contents.crls, crl_from_bytes))
+    readers: Tuple[Tuple[str, List[Any], Callable[[bytes], Any]], ...] = (
+        ("/Certs", contents.certs, lambda data: certificates_from_bytes(data)[0]),
+        ("/OCSPs", contents.ocsps, ocsp_response_from_bytes),
+        ("/CRLs", contents.crls, crl_from_bytes))
     for key, target, decode in readers:
         for number, generation in _stream_refs(state, dss.get(key)):
             try:
@@ -73,13 +84,14 @@ class PathResult:
     ``(sub-indication, message)`` or None.
     """
 
-    def __init__(self, chain, trusted, finding=None):
+    def __init__(self, chain: List[Any], trusted: Optional[bool],
+                 finding: Optional[Tuple[str, str]] = None) -> None:
         self.chain = chain
         self.trusted = trusted
         self.finding = finding
 
 
-def _chain_in_file(cert, known_certs):
+def _chain_in_file(cert: Any, known_certs: Iterable[Any]) -> List[Any]:
     """As much of ``cert``'s chain as the known certificates give, for reporting and revocation."""
     pool = SimpleCertificateStore()
     pool.register_multiple(known_certs)
@@ -89,7 +101,8 @@ def _chain_in_file(cert, known_certs):
         return [cert]
 
 
-def validate(cert, known_certs, trust_roots, when, purpose):
+def validate(cert: Any, known_certs: Iterable[Any], trust_roots: Sequence[Any],
+             when: datetime.datetime, purpose: str) -> PathResult:
     """The RFC 5280 path of ``cert`` for ``purpose`` at ``when`` up to one of ``trust_roots``.
 
     Without trust anchors the chain the file carries is still checked against
@@ -112,7 +125,8 @@ def validate(cert, known_certs, trust_roots, when, purpose):
 class RevocationResult:
     """Whether a path's revocation status is proven by the given data: "good", "revoked" or "missing"."""
 
-    def __init__(self, status, problem=None, ocsps=0, crls=0, checked_at=None, notes=()):
+    def __init__(self, status: str, problem: Optional[str] = None, ocsps: int = 0, crls: int = 0,
+                 checked_at: Optional[datetime.datetime] = None, notes: Iterable[str] = ()) -> None:
         self.status = status
         self.problem = problem
         self.ocsps = ocsps
@@ -121,7 +135,8 @@ class RevocationResult:
         self.notes = list(notes)
 
 
-def check_revocation(chain, ocsps, crls, fresh_at, existed_at):
+def check_revocation(chain: Sequence[Any], ocsps: Iterable[Any], crls: Iterable[Any],
+                     fresh_at: datetime.datetime, existed_at: datetime.datetime) -> RevocationResult:
     """Checks every certificate of ``chain`` but its anchor against ``ocsps`` and ``crls``.
 
     The data must be current at ``fresh_at``; a certificate counts as revoked
@@ -132,12 +147,14 @@ def check_revocation(chain, ocsps, crls, fresh_at, existed_at):
         return RevocationResult("missing", "the issuer of %s is unknown, so its revocation status cannot "
                                 "be checked" % describe(chain[0]), checked_at=fresh_at)
     checker = RevocationChecker(list(ocsps), list(crls), None, lambda: fresh_at)
-    used_ocsps, used_crls, notes = set(), set(), []
+    used_ocsps: set[bytes] = set()
+    used_crls: set[bytes] = set()
+    notes: List[str] = []
     for cert, issuer in zip(chain, chain[1:]):
         try:
             evidence = checker.evidence_for(cert, issuer)
         except RevokedCertificateError as error:
-            revoked_at = getattr(error, "revoked_at", None)
+            revoked_at: Optional[datetime.datetime] = getattr(error, "revoked_at", None)
             if revoked_at is None or revoked_at <= existed_at:
                 return RevocationResult("revoked", str(error), checked_at=fresh_at)
             notes.append("%s; the signature existed before, at %s" % (error, existed_at.isoformat()))
@@ -151,6 +168,6 @@ def check_revocation(chain, ocsps, crls, fresh_at, existed_at):
     return RevocationResult("good", None, len(used_ocsps), len(used_crls), fresh_at, notes)
 
 
-def chain_is_anchored(chain):
+def chain_is_anchored(chain: Sequence[Any]) -> bool:
     """A one-certificate chain is complete only when that certificate is itself the anchor (self-signed)."""
     return len(chain) == 1 and is_self_signed(chain[0])

@@ -7,6 +7,8 @@ equals the one listed first below wins, so the report names the most
 fundamental fault.
 """
 
+from typing import Collection, Dict, Optional, Sequence, Tuple
+
 __all__ = ["TOTAL_PASSED", "TOTAL_FAILED", "INDETERMINATE", "SUB_INDICATIONS", "Finding", "verdict",
            "overall", "EXIT_PASSED", "EXIT_FAILED", "EXIT_INDETERMINATE"]
 
@@ -30,8 +32,8 @@ SUB_INDICATIONS = (
     ("TRY_LATER",                 INDETERMINATE,  "revocation data is missing or cannot be checked"),
 )
 
-_INDICATION = {name: indication for name, indication, _ in SUB_INDICATIONS}
-_RANK = {name: rank for rank, (name, _, _) in enumerate(SUB_INDICATIONS)}
+_INDICATION: Dict[str, str] = {name: indication for name, indication, _ in SUB_INDICATIONS}
+_RANK: Dict[str, int] = {name: rank for rank, (name, _, _) in enumerate(SUB_INDICATIONS)}
 
 EXIT_PASSED, EXIT_FAILED, EXIT_INDETERMINATE = 0, 1, 3
 
@@ -39,18 +41,18 @@ EXIT_PASSED, EXIT_FAILED, EXIT_INDETERMINATE = 0, 1, 3
 class Finding:
     """One reason why a signature or timestamp does not simply pass."""
 
-    def __init__(self, sub_indication, message):
+    def __init__(self, sub_indication: str, message: Optional[str]) -> None:
         if sub_indication not in _INDICATION:
             raise ValueError("unknown sub-indication %r" % (sub_indication,))
         self.sub_indication = sub_indication
         self.message = message
 
     @property
-    def indication(self):
+    def indication(self) -> str:
         return _INDICATION[self.sub_indication]
 
 
-def verdict(findings):
+def verdict(findings: Sequence[Finding]) -> Tuple[str, Optional[str]]:
     """``(indication, sub_indication)`` of a list of findings; sub-indication None when passed."""
     if not findings:
         return TOTAL_PASSED, None
@@ -59,7 +61,7 @@ def verdict(findings):
     return worst.indication, worst.sub_indication
 
 
-def overall(indications):
+def overall(indications: Collection[str]) -> str:
     """The indication of a document from those of its signatures and timestamps."""
     if TOTAL_FAILED in indications:
         return TOTAL_FAILED
@@ -68,5 +70,5 @@ def overall(indications):
     return TOTAL_PASSED
 
 
-def exit_code(indication):
+def exit_code(indication: str) -> int:
     return {TOTAL_PASSED: EXIT_PASSED, TOTAL_FAILED: EXIT_FAILED}.get(indication, EXIT_INDETERMINATE)
