@@ -15,6 +15,7 @@ from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import fields, signers
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.byte_range_digest import digest_byte_ranges
+from CorvaneSDK.CorvaneSign.corvane_signature.sign.prepared_output import PreparedOutput
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.signers.pdf_signer import PdfTBSDocument
 from support import sample_pdfs
 from support.library_pki import FakeSigner
@@ -101,6 +102,14 @@ def test_the_digest_of_the_beginning_is_continued_only_while_untouched(pki, offs
         byte_range = (0, start + 5, len(data) - 7, 7)
         assert digest_byte_ranges([data], byte_range, prefix) == digest_byte_ranges([data], byte_range)
         assert digest_byte_ranges([data], byte_range) == hashlib.sha256(covered_bytes(data, byte_range)).digest()
+
+
+def test_an_output_closed_before_its_layout_still_gives_its_digest():
+    data = bytes(range(200))
+    byte_range = (0, 50, 120, 80)
+    output = PreparedOutput(lambda: ([data[:70], data[70:]], byte_range))
+    output.close()
+    assert output.digest == hashlib.sha256(covered_bytes(data, byte_range)).digest()
 
 
 def _variants(der):

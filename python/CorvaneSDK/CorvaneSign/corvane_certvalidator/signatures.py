@@ -102,9 +102,12 @@ def verify_signature(public_key_info: Any, data: bytes, signature: bytes, algori
             if not isinstance(key, ec.EllipticCurvePublicKey):
                 return False
             key.verify(signature, data, ec.ECDSA(_hash(_hash_name(algorithm, digest_algorithm))))
-        elif sig_algo in ("ed25519", "ed448"):
-            expected = ed25519.Ed25519PublicKey if sig_algo == "ed25519" else ed448.Ed448PublicKey
-            if not isinstance(key, expected):
+        elif sig_algo == "ed25519":
+            if not isinstance(key, ed25519.Ed25519PublicKey):
+                return False
+            key.verify(signature, data)
+        elif sig_algo == "ed448":
+            if not isinstance(key, ed448.Ed448PublicKey):
                 return False
             key.verify(signature, data)
         else:

@@ -8,10 +8,11 @@ text of requests' own exceptions (which may echo the URL) is not used.
 
 from __future__ import annotations
 
-from typing import Mapping, Optional, Tuple
+from typing import Mapping, Optional, Tuple, Union
 from urllib.parse import urlsplit, urlunsplit
 
 import requests
+from requests.auth import AuthBase
 
 __all__ = ["DEFAULT_TIMEOUT", "display_url", "http_request"]
 
@@ -34,7 +35,7 @@ def display_url(url: object) -> str:
 
 def http_request(method: str, url: str, error_class: type[Exception], what: str, timeout: float,
                  data: Optional[bytes] = None, headers: Optional[Mapping[str, str]] = None,
-                 auth: Optional[Tuple[str, str]] = None) -> requests.Response:
+                 auth: Union[Tuple[str, str], AuthBase, None] = None) -> requests.Response:
     """Send one request and return the response if its status is 200.
 
     Anything else raises ``error_class`` with a message naming ``what`` (e.g.

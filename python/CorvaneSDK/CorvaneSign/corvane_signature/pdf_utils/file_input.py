@@ -7,10 +7,13 @@ destination (an in-memory buffer, or another file within the kernel).
 A document is made of pieces: bytes-like objects and FileInputs, in order.
 """
 
+from __future__ import annotations
+
 import errno
 import os
 import stat
 import weakref
+from typing import Any, BinaryIO, Iterator, Optional, Protocol, Tuple, Union
 
 from ..exceptions import PdfReadError
 
@@ -20,8 +23,17 @@ _CHUNK = 256 * 1024
 # copy_file_range refuses these pairs of files; the copy then goes through a buffer.
 _NO_KERNEL_COPY = (errno.EXDEV, errno.ENOSYS, errno.EINVAL, errno.EOPNOTSUPP, errno.EBADF, errno.ETXTBSY)
 
+# A piece of a document: bytes in memory, or an input file.
+Piece = Union[bytes, bytearray, memoryview, "FileInput"]
 
-def regular_file_descriptor(stream):
+
+class Digest(Protocol):
+    """A running digest (hashlib's objects)."""
+
+    def update(self, data: bytes | memoryview, /) -> None: ...
+
+
+def regular_file_descriptor(stream: Any) -> Optional[int]:
     """The descriptor of ``stream`` when it is a regular file, else None."""
     try:
         descriptor = stream.fileno()
@@ -30,7 +42,7 @@ def regular_file_descriptor(stream):
         return None
 
 
-def _identity(status):
+def _identity(status: os.stat_result) -> Tuple[int, int, int, int]:
     return status.st_dev, status.st_ino, status.st_size, status.st_mtime_ns
 
 
@@ -41,21 +53,21 @@ class FileInput:
     A file that changes afterwards is refused when it is read.
     """
 
-    def __init__(self, descriptor):
+    def __init__(self, descriptor: int) -> None:
         self.descriptor = os.dup(descriptor)
         self._close = weakref.finalize(self, os.close, self.descriptor)
         status = os.fstat(self.descriptor)
         self._identity = _identity(status)
         self.length = status.st_size
 
-    def __len__(self):
+    def __len__(self) -> int:
         return self.length
 
-    def check_unchanged(self):
+    def check_unchanged(self) -> None:
         if _identity(os.fstat(self.descriptor)) != self._identity:
             raise PdfReadError("the input file changed while it was being read")
 
-    def _read_into(self, view, offset):
+    def _read_into(self, view: memoryview, offset: int) -> None:
         done = 0
         while done < len(view):
             with view[done:] as rest:
@@ -64,7 +76,7 @@ class FileInput:
                 raise PdfReadError("the input file became shorter while it was being read")
             done += got
 
-    def chunks(self, start, end):
+    def chunks(self, start: int, end: int) -> Iterator[memoryview]:
         """Memoryviews of the bytes from ``start`` to ``end``, each valid until the next."""
         buffer = memoryview(bytearray(min(_CHUNK, max(end - start, 0))))
         with buffer:
@@ -74,7 +86,7 @@ class FileInput:
                     yield part
         self.check_unchanged()
 
-    def copy_into(self, view, digest=None):
+    def copy_into(self, view: memoryview, digest: Optional[Digest] = None) -> None:
         """Fills the writable ``view`` (of this file's length) with the file's
         bytes, feeding them to ``digest`` too when one is given."""
         for offset in range(0, self.length, _CHUNK):
@@ -84,7 +96,7 @@ class FileInput:
                     digest.update(part)  # while the chunk is still in the cache
         self.check_unchanged()
 
-    def write_to(self, stream):
+    def write_to(self, stream: BinaryIO) -> None:
         """Writes the bytes to ``stream``, within the kernel when it is a regular file."""
         target = regular_file_descriptor(stream)
         if target is not None and self.length:
@@ -97,7 +109,7 @@ class FileInput:
         for chunk in self.chunks(0, self.length):
             stream.write(chunk)
 
-    def _copy_in_kernel(self, target, start):
+    def _copy_in_kernel(self, target: int, start: int) -> bool:
         copy_file_range = getattr(os, "copy_file_range", None)
         if copy_file_range is None:
             return False
@@ -115,12 +127,12 @@ class FileInput:
         return True
 
 
-def engine_piece(piece):
+def engine_piece(piece: Union[bytes, FileInput]) -> Union[bytes, int]:
     """What the PDF engine reads for ``piece``: the bytes, or the file's descriptor."""
     return piece.descriptor if isinstance(piece, FileInput) else piece
 
 
-def digest_piece(digest, piece, start, end):
+def digest_piece(digest: Digest, piece: Piece, start: int, end: int) -> None:
     """Feeds bytes ``start`` to ``end`` of ``piece`` to ``digest``, without copying them whole."""
     if isinstance(piece, FileInput):
         for chunk in piece.chunks(start, end):
@@ -130,7 +142,7 @@ def digest_piece(digest, piece, start, end):
         digest.update(part)
 
 
-def write_piece(stream, piece):
+def write_piece(stream: BinaryIO, piece: Piece) -> None:
     """Writes ``piece`` to ``stream``."""
     if isinstance(piece, FileInput):
         piece.write_to(stream)

@@ -7,9 +7,12 @@ library makes is appended after these bytes as an incremental update, so the
 original bytes are never rewritten.
 """
 
+from __future__ import annotations
+
 import io
 import os
 import stat
+from typing import Any, List, Union
 
 from ..exceptions import PdfReadError
 from . import _pdfengine
@@ -18,7 +21,7 @@ from .file_input import FileInput, engine_piece, regular_file_descriptor
 __all__ = ["IncrementalPdfFileWriter", "free_field_name"]
 
 
-def free_field_name(document, prefix):
+def free_field_name(document: _pdfengine.Document, prefix: str) -> str:
     """``prefix`` and the smallest number that names no field of the engine ``document``."""
     taken = {name for name, _type, _value in document.fields()}
     number = 1
@@ -27,7 +30,7 @@ def free_field_name(document, prefix):
     return "%s%d" % (prefix, number)
 
 
-def _file_kind(stream):
+def _file_kind(stream: Any) -> str | None:
     """What kind of file ``stream`` reads from: None for a stream without a descriptor."""
     try:
         mode = os.fstat(stream.fileno()).st_mode
@@ -42,7 +45,7 @@ def _file_kind(stream):
     return "special file"
 
 
-def _input_source(stream):
+def _input_source(stream: Any) -> Union[FileInput, bytes]:
     """The input as a FileInput (a readable regular file) or as bytes."""
     if isinstance(stream, io.TextIOBase):
         raise PdfReadError("the PDF input stream is open in text mode; open it in binary mode ('rb')")
@@ -58,7 +61,7 @@ def _input_source(stream):
     return _read_input(stream)
 
 
-def _read_input(stream):
+def _read_input(stream: Any) -> bytes:
     if isinstance(stream, bytes):
         return stream
     if isinstance(stream, (bytearray, memoryview)):
@@ -88,21 +91,21 @@ class IncrementalPdfFileWriter:
     input is not a PDF document the library can extend.
     """
 
-    def __init__(self, input_stream):
+    def __init__(self, input_stream: Any) -> None:
         self.input_stream = input_stream
         # The original document: bytes, or a FileInput read on demand.
         self.source = _input_source(input_stream)
         self.document = _pdfengine.open([engine_piece(self.source)])
 
-    def check_input_unchanged(self):
+    def check_input_unchanged(self) -> None:
         """Raises PdfReadError when the input file changed since the writer opened it."""
         if isinstance(self.source, FileInput):
             self.source.check_unchanged()
 
-    def field_names(self):
+    def field_names(self) -> List[str]:
         """Fully qualified names of the document's form fields."""
         return [name for name, _type, _value in self.document.fields()]
 
-    def free_field_name(self, prefix):
+    def free_field_name(self, prefix: str) -> str:
         """``prefix`` followed by the smallest number that names no field yet."""
         return free_field_name(self.document, prefix)

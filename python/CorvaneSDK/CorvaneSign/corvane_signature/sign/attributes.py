@@ -9,6 +9,7 @@ no signing-time.
 """
 
 import hashlib
+from typing import Any, Union
 
 from asn1crypto import cms, tsp, x509
 
@@ -18,7 +19,7 @@ DIGEST_ALGORITHM = "sha256"
 _DIGEST_SIZE = 32
 
 
-def _signing_certificate_v2(cert):
+def _signing_certificate_v2(cert: Any) -> Any:
     cert_id = tsp.ESSCertIDv2({
         # hashAlgorithm is left out: its DEFAULT is SHA-256 and DER omits defaults.
         "cert_hash": hashlib.sha256(cert.dump()).digest(),
@@ -30,7 +31,7 @@ def _signing_certificate_v2(cert):
     return tsp.SigningCertificateV2({"certs": [cert_id]})
 
 
-def pades_signed_attributes(document_digest, signing_cert):
+def pades_signed_attributes(document_digest: Union[bytes, bytearray], signing_cert: Any) -> Any:
     """Signed attributes for ``document_digest`` (SHA-256 bytes) and the signer's certificate."""
     if not isinstance(document_digest, (bytes, bytearray)) or len(document_digest) != _DIGEST_SIZE:
         raise ValueError("document digest must be %d bytes of SHA-256" % _DIGEST_SIZE)

@@ -6,22 +6,29 @@ an in-memory stream, or the input file in chunks), never over a
 concatenated copy.
 """
 
+from __future__ import annotations
+
 import hashlib
+from typing import TYPE_CHECKING, Any, List, Optional, Sequence, Tuple
 
 from ..exceptions import SigningError
-from ..pdf_utils.file_input import digest_piece
+from ..pdf_utils.file_input import Piece, digest_piece
+
+if TYPE_CHECKING:
+    from .prepared_output import PreparedOutput
 
 __all__ = ["PreparedByteRangeDigest", "digest_byte_ranges", "digest_stream_byte_ranges"]
 
 
-def _ranges(byte_range):
+def _ranges(byte_range: Sequence[int]) -> List[Tuple[int, int]]:
     if len(byte_range) % 2 or not byte_range:
         raise SigningError("a signature byte range needs pairs of offset and length, got %r"
                            % (tuple(byte_range),))
     return [(byte_range[i], byte_range[i] + byte_range[i + 1]) for i in range(0, len(byte_range), 2)]
 
 
-def digest_byte_ranges(pieces, byte_range, prefix=None):
+def digest_byte_ranges(pieces: Sequence[Piece], byte_range: Sequence[int],
+                       prefix: Optional[Tuple[int, hashlib._Hash]] = None) -> bytes:
     """SHA-256 over ``byte_range`` of the document made of ``pieces`` (bytes-like or FileInput, in order).
 
     ``prefix`` is (length, hashlib SHA-256 object over the document's first
@@ -47,7 +54,7 @@ def digest_byte_ranges(pieces, byte_range, prefix=None):
     return digest.digest()
 
 
-def digest_stream_byte_ranges(stream, byte_range, chunk_size=1 << 20):
+def digest_stream_byte_ranges(stream: Any, byte_range: Sequence[int], chunk_size: int = 1 << 20) -> bytes:
     """SHA-256 over ``byte_range`` of a seekable binary stream."""
     getbuffer = getattr(stream, "getbuffer", None)
     if getbuffer is not None:
@@ -77,41 +84,41 @@ class PreparedByteRangeDigest:
 
     md_algorithm = "sha256"
 
-    def __init__(self, output):
+    def __init__(self, output: PreparedOutput) -> None:
         self.output = output
 
     @property
-    def byte_range(self):
+    def byte_range(self) -> Tuple[int, ...]:
         return self.output.byte_range
 
     @property
-    def reserved_region_start(self):
+    def reserved_region_start(self) -> int:
         """Offset of the '<' that opens the /Contents hex string."""
         return self.byte_range[1]
 
     @property
-    def reserved_region_end(self):
+    def reserved_region_end(self) -> int:
         """Offset just after the '>' that closes the /Contents hex string."""
         return self.byte_range[2]
 
     @property
-    def bytes_reserved(self):
+    def bytes_reserved(self) -> int:
         """Room for the signature container, in bytes."""
         return (self.reserved_region_end - self.reserved_region_start - 2) // 2
 
     @property
-    def document_length(self):
+    def document_length(self) -> int:
         return self.byte_range[2] + self.byte_range[3]
 
     @property
-    def document_digest(self):
+    def document_digest(self) -> bytes:
         return self.output.digest
 
-    def describes(self, stream):
+    def describes(self, stream: object) -> bool:
         """True when ``stream`` is this digest's own output and nothing but
         reading has touched it since it was made: its byte ranges then still
         hash to the digest without hashing them again."""
         return stream is self.output and self.output.unchanged
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return "PreparedByteRangeDigest(byte_range=%r)" % (self.byte_range,)

@@ -1,5 +1,7 @@
 """Assembling the detached CMS SignedData around an external signature value."""
 
+from typing import Any, Iterable, Optional, Sequence
+
 from asn1crypto import algos, cms, core
 
 from ...corvane_certvalidator.naming import describe
@@ -8,7 +10,7 @@ from ..exceptions import SigningError
 __all__ = ["signature_algorithm_for", "signature_size_for", "build_signed_data"]
 
 
-def signature_algorithm_for(cert, md_algorithm="sha256"):
+def signature_algorithm_for(cert: Any, md_algorithm: str = "sha256") -> Any:
     """The SignerInfo signature algorithm that fits ``cert``'s key."""
     key_algo = cert.public_key.algorithm
     if key_algo == "rsa":
@@ -21,20 +23,22 @@ def signature_algorithm_for(cert, md_algorithm="sha256"):
                        % (describe(cert), key_algo))
 
 
-def signature_size_for(cert):
+def signature_size_for(cert: Any) -> int:
     """Largest size in bytes of a signature value made with ``cert``'s key."""
     key = cert.public_key
     if key.algorithm == "rsa":
-        return (key.bit_size + 7) // 8
+        modulus_bits: int = key.bit_size
+        return (modulus_bits + 7) // 8
     if key.algorithm == "ec":
         # DER SEQUENCE of two INTEGERs, each possibly one byte longer for the sign.
-        coordinate = (key.bit_size + 7) // 8
+        curve_bits: int = key.bit_size
+        coordinate = (curve_bits + 7) // 8
         return 2 * (coordinate + 1 + 3) + 4
     return 512
 
 
-def build_signed_data(signing_cert, signature_value, signed_attrs, certificates,
-                      md_algorithm="sha256", unsigned_attrs=None):
+def build_signed_data(signing_cert: Any, signature_value: bytes, signed_attrs: Any, certificates: Iterable[Any],
+                      md_algorithm: str = "sha256", unsigned_attrs: Optional[Sequence[Any]] = None) -> Any:
     """A ``cms.ContentInfo`` holding a detached SignedData with one SignerInfo.
 
     ``certificates`` join the signer's certificate, each only once (DER sorts the set).

@@ -5,11 +5,17 @@ The room for the token is reserved before the token exists; a token larger
 than the reservation is retried once with room for it.
 """
 
+from __future__ import annotations
+
 import binascii
+import hashlib
+from typing import Any, Callable, Generator, Optional, Sequence, Tuple
 
 from asn1crypto import cms
 
 from ..exceptions import TimestampError
+from ..pdf_utils import _pdfengine
+from ..pdf_utils.file_input import Piece
 from .byte_range_digest import digest_byte_ranges
 from .embedding import container_der
 from .fields import SigSeedSubFilter
@@ -20,12 +26,15 @@ __all__ = ["DEFAULT_TOKEN_RESERVE", "timestamp_token_der", "timestamp_update", "
 DEFAULT_TOKEN_RESERVE = 16384
 _RESERVE_MARGIN = 512
 
+# Yields the digests to timestamp, is sent their tokens, returns (update, token DER).
+_Steps = Generator[bytes, Any, Tuple[bytes, bytes]]
 
-def _source(timestamper):
+
+def _source(timestamper: Any) -> str:
     return "the timestamp server %s" % getattr(timestamper, "url", type(timestamper).__name__)
 
 
-def timestamp_token_der(token, digest, timestamper):
+def timestamp_token_der(token: Any, digest: bytes, timestamper: Any) -> bytes:
     """DER of ``token`` after checking that it timestamps ``digest`` (SHA-256)."""
     der = container_der(token)
     try:
@@ -48,7 +57,8 @@ def timestamp_token_der(token, digest, timestamper):
 
 
 class _PreparedTimestamp:
-    def __init__(self, document, pieces, field_name, bytes_reserved, prefix):
+    def __init__(self, document: _pdfengine.Document, pieces: Sequence[Piece], field_name: str,
+                 bytes_reserved: int, prefix: Optional[Tuple[int, hashlib._Hash]]) -> None:
         update, self.byte_range = document.prepare_signature(
             field_name, SigSeedSubFilter.ETSI_RFC3161.value, bytes_reserved, document_timestamp=True)
         self.update = bytearray(update)
@@ -56,14 +66,15 @@ class _PreparedTimestamp:
         self.base_length = sum(len(piece) for piece in pieces)
         self.digest = digest_byte_ranges(list(pieces) + [self.update], self.byte_range, prefix)
 
-    def embed(self, der):
+    def embed(self, der: bytes) -> bytes:
         start = self.byte_range[1] - self.base_length + 1
         hex_der = binascii.hexlify(der).upper()
         self.update[start:start + len(hex_der)] = hex_der
         return bytes(self.update)
 
 
-def _steps(document, pieces, field_name, timestamper, prefix=None):
+def _steps(document: _pdfengine.Document, pieces: Sequence[Piece], field_name: str, timestamper: Any,
+           prefix: Optional[Tuple[int, hashlib._Hash]] = None) -> _Steps:
     """Yields each digest to timestamp and receives its token; returns (update, token DER)."""
     reserve = DEFAULT_TOKEN_RESERVE
     for _attempt in range(2):
@@ -77,23 +88,27 @@ def _steps(document, pieces, field_name, timestamper, prefix=None):
                          % _source(timestamper))
 
 
-def _drive(steps, fetch):
+def _drive(steps: _Steps, fetch: Callable[[bytes], Any]) -> Tuple[bytes, bytes]:
     digest = next(steps)
     while True:
         try:
             digest = steps.send(fetch(digest))
         except StopIteration as done:
-            return done.value
+            result: Tuple[bytes, bytes] = done.value
+            return result
 
 
-def timestamp_update(document, pieces, timestamper, field_name):
+def timestamp_update(document: _pdfengine.Document, pieces: Sequence[Piece], timestamper: Any,
+                     field_name: str) -> Tuple[bytes, bytes]:
     """The update (bytes) adding a document timestamp to the engine ``document``
     made of ``pieces``, and the token's DER; the token comes from ``timestamper.timestamp``."""
     return _drive(_steps(document, pieces, field_name, timestamper),
                   lambda digest: timestamper.timestamp(digest, "sha256"))
 
 
-async def async_timestamp_update(document, pieces, timestamper, field_name, prefix=None):
+async def async_timestamp_update(document: _pdfengine.Document, pieces: Sequence[Piece], timestamper: Any,
+                                 field_name: str, prefix: Optional[Tuple[int, hashlib._Hash]] = None
+                                 ) -> Tuple[bytes, bytes]:
     """As timestamp_update, awaiting ``timestamper.async_timestamp`` when it has one.
 
     ``prefix`` is the digest of the document's beginning when it is known
@@ -106,4 +121,5 @@ async def async_timestamp_update(document, pieces, timestamper, field_name, pref
         try:
             digest = steps.send(token)
         except StopIteration as done:
-            return done.value
+            result: Tuple[bytes, bytes] = done.value
+            return result

@@ -5,15 +5,21 @@ Writes go into the stream in place: an in-memory stream is never copied as a
 whole, except by the stream itself when something else still shares its buffer.
 """
 
+from __future__ import annotations
+
 import binascii
+from typing import TYPE_CHECKING, Any, BinaryIO
 
 from ..exceptions import SigningError
 from .byte_range_digest import digest_stream_byte_ranges
 
+if TYPE_CHECKING:
+    from .byte_range_digest import PreparedByteRangeDigest
+
 __all__ = ["container_der", "document_bytes", "append_update", "embed_container"]
 
 
-def container_der(container):
+def container_der(container: Any) -> bytes:
     """DER bytes of a CMS ContentInfo (asn1crypto) or of DER given as bytes."""
     if isinstance(container, (bytes, bytearray)):
         return bytes(container)
@@ -21,31 +27,33 @@ def container_der(container):
     if dump is None:
         raise SigningError("a signature container must be an asn1crypto ContentInfo or DER bytes, not %s"
                            % type(container).__name__)
-    return dump()
+    der: bytes = dump()
+    return der
 
 
-def _stream_length(stream):
+def _stream_length(stream: BinaryIO) -> int:
     position = stream.seek(0, 2)
     return position
 
 
-def document_bytes(stream):
+def document_bytes(stream: BinaryIO) -> bytes:
     """The whole content of ``stream`` as bytes (shared, not copied, for io.BytesIO)."""
     getvalue = getattr(stream, "getvalue", None)
     if getvalue is not None:
-        return getvalue()
+        content: bytes = getvalue()
+        return content
     stream.seek(0)
     return stream.read()
 
 
-def append_update(stream, update):
+def append_update(stream: BinaryIO, update: bytes) -> None:
     """Appends an incremental update at the end of ``stream``."""
     if update:
         stream.seek(0, 2)
         stream.write(update)
 
 
-def _reserved_region_is_blank(stream, start, end):
+def _reserved_region_is_blank(stream: BinaryIO, start: int, end: int) -> bool:
     """True when the region is '<' + hex zeros + '>', as the preparation left it."""
     stream.seek(start)
     text = stream.read(end - start)
@@ -53,7 +61,8 @@ def _reserved_region_is_blank(stream, start, end):
         and not text[1:-1].strip(b"0")
 
 
-def embed_container(stream, prepared_digest, der, what="signature container"):
+def embed_container(stream: BinaryIO, prepared_digest: PreparedByteRangeDigest, der: bytes,
+                    what: str = "signature container") -> None:
     """Writes ``der`` hex-encoded into the reserved /Contents of ``stream``.
 
     Refuses a stream whose byte ranges do not hash to the prepared digest,

@@ -2,12 +2,16 @@
 place: validation information in the DSS, then the archival document
 timestamp (PAdES B-LT and B-LTA)."""
 
+from __future__ import annotations
+
+from typing import Any, BinaryIO, Optional
+
 from ..exceptions import SigningError
 from ..pdf_utils import _pdfengine
 from ..pdf_utils.incremental_writer import free_field_name
 from .doc_timestamp import async_timestamp_update
 from .embedding import append_update, document_bytes
-from .validation_info import dss_update, gather_validation_data, require_gathering, vri_key
+from .validation_info import ValidationData, dss_update, gather_validation_data, require_gathering, vri_key
 
 __all__ = ["PostSignInstructions"]
 
@@ -20,8 +24,9 @@ class PostSignInstructions:
     when the work is done, since the signer learns it while signing).
     """
 
-    def __init__(self, embed_validation_info=False, use_pades_lta=False, validation_context=None,
-                 dss_settings=None, timestamper=None, signer=None):
+    def __init__(self, embed_validation_info: bool = False, use_pades_lta: bool = False,
+                 validation_context: Any = None, dss_settings: Any = None, timestamper: Any = None,
+                 signer: Any = None) -> None:
         self.embed_validation_info = bool(embed_validation_info)
         self.use_pades_lta = bool(use_pades_lta)
         self.validation_context = validation_context
@@ -30,16 +35,16 @@ class PostSignInstructions:
         self.signer = signer
 
     @property
-    def timestamper(self):
+    def timestamper(self) -> Any:
         if self._timestamper is not None:
             return self._timestamper
         return getattr(self.signer, "timestamper", None)
 
     @property
-    def include_vri(self):
+    def include_vri(self) -> bool:
         return bool(getattr(self.dss_settings, "include_vri", False))
 
-    def check(self, validation_context=None):
+    def check(self, validation_context: Any = None) -> None:
         """Raises, before the output is touched, when the work cannot be carried out."""
         if self.embed_validation_info:
             require_gathering(validation_context or self.validation_context)
@@ -47,18 +52,20 @@ class PostSignInstructions:
             raise SigningError("the archival document timestamp needs a timestamper, and neither "
                                "the PDF signer nor its signer has one")
 
-    async def carry_out(self, output, container_der, bytes_reserved, validation_context=None):
+    async def carry_out(self, output: BinaryIO, container_der: bytes, bytes_reserved: int,
+                        validation_context: Any = None) -> None:
         """Appends the DSS update and the archival timestamp to ``output``."""
         if self.embed_validation_info:
             await self.append_validation_info(output, container_der, bytes_reserved, validation_context)
         if self.use_pades_lta:
             await self.append_archival_timestamp(output)
 
-    async def append_validation_info(self, output, container_der, bytes_reserved, validation_context=None):
+    async def append_validation_info(self, output: BinaryIO, container_der: bytes, bytes_reserved: int,
+                                     validation_context: Any = None) -> None:
         """Appends a DSS update with the container's validation data to ``output``."""
         context = validation_context or self.validation_context
         data = await gather_validation_data(context, container_der)
-        vri = None
+        vri: Optional[dict[str, ValidationData]] = None
         if self.include_vri:
             contents = container_der + bytes(bytes_reserved - len(container_der))
             vri = {vri_key(contents): data}
@@ -67,7 +74,7 @@ class PostSignInstructions:
         del content  # let the stream grow in place instead of copying a shared buffer
         append_update(output, update)
 
-    async def append_archival_timestamp(self, output):
+    async def append_archival_timestamp(self, output: BinaryIO) -> None:
         """Appends a document timestamp over the whole of ``output``; the
         untouched beginning of a prepared output is not hashed again."""
         prefix = getattr(output, "hashed_prefix", None)

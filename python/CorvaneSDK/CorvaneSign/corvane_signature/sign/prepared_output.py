@@ -14,11 +14,20 @@ document timestamp over the final file continues the digest of its
 untouched beginning instead of hashing it again.
 """
 
+from __future__ import annotations
+
 import hashlib
 import io
+from typing import TYPE_CHECKING, Any, Callable, Iterable, Optional, Sequence, SupportsIndex, Tuple
 
-from ..pdf_utils.file_input import FileInput, digest_piece
+from ..pdf_utils.file_input import Digest, FileInput, Piece, digest_piece
 from .byte_range_digest import digest_byte_ranges
+
+if TYPE_CHECKING:
+    from _typeshed import ReadableBuffer
+
+# What lays the document out: its pieces, and the signature's byte range over them.
+LayOut = Callable[[], Tuple[Sequence[Piece], Sequence[int]]]
 
 __all__ = ["PreparedOutput"]
 
@@ -31,50 +40,54 @@ class PreparedOutput(io.BytesIO):
     pieces (bytes-like objects and FileInputs) to join and the byte range of
     the signature over them (starting at offset 0)."""
 
-    def __init__(self, lay_out):
+    def __init__(self, lay_out: LayOut) -> None:
         super().__init__()
-        self._lay_out = lay_out
-        self._pieces = self._byte_range = None
-        self._digest = None
-        self._prefix = None       # (length, hash of the first length bytes as made)
+        self._lay_out: Optional[LayOut] = lay_out
+        self._pieces: Tuple[Piece, ...] = ()  # laid out with the byte range, dropped once copied
+        self._byte_range: Optional[Tuple[int, ...]] = None
+        self._digest: Optional[bytes] = None
+        self._prefix: Optional[Tuple[int, hashlib._Hash]] = None  # (length, hash of the first length bytes as made)
         self._changed = False
-        self._intact = None       # the bytes before this offset are as made
+        self._intact = 0          # the bytes before this offset are as made (read once made)
 
     @property
-    def unchanged(self):
+    def unchanged(self) -> bool:
         """True until the content is written to, truncated or exported writable."""
         return not self._changed
 
     @property
-    def byte_range(self):
+    def byte_range(self) -> Tuple[int, ...]:
         """The signature's byte range over this output."""
         if self._byte_range is None:
+            assert self._lay_out is not None, "laid out once, with the byte range"
             pieces, byte_range = self._lay_out()
             self._pieces, self._byte_range, self._lay_out = tuple(pieces), tuple(byte_range), None
         return self._byte_range
 
     @property
-    def digest(self):
+    def digest(self) -> bytes:
         """SHA-256 of the byte range this output was prepared for, as made."""
         if self._digest is None and self.closed:
-            self._digest = digest_byte_ranges(self._pieces, self.byte_range)
+            byte_range = self.byte_range  # lays the pieces out when nothing has yet
+            self._digest = digest_byte_ranges(self._pieces, byte_range)
             self._pieces = ()
         self._make()
+        assert self._digest is not None, "made, or taken above when closed"
         return self._digest
 
     @property
-    def hashed_prefix(self):
+    def hashed_prefix(self) -> Optional[Tuple[int, hashlib._Hash]]:
         """(length, hashlib object) for the first length bytes, when they are
         still as they were made and hashed; else None."""
         if self._prefix is None or self._intact < self._prefix[0]:
             return None
         return self._prefix
 
-    def close(self):
+    def close(self) -> None:
         # Also called when the stream is collected: closing needs no content.
         io.BytesIO.close(self)
 
-    def _make(self):
+    def _make(self) -> None:
         if self._digest is not None or self.closed:
             return
         byte_range = self.byte_range
@@ -98,42 +111,42 @@ class PreparedOutput(io.BytesIO):
         self._intact = length
         self._pieces = ()
 
-    def _touched_from(self, offset):
+    def _touched_from(self, offset: int) -> None:
         self._changed = True
         self._intact = min(self._intact, offset)
 
-    def write(self, data):
+    def write(self, data: ReadableBuffer) -> int:
         self._make()
         self._touched_from(io.BytesIO.tell(self))
         return io.BytesIO.write(self, data)
 
-    def writelines(self, lines):
+    def writelines(self, lines: Iterable[ReadableBuffer]) -> None:
         self._make()
         self._touched_from(io.BytesIO.tell(self))
         return io.BytesIO.writelines(self, lines)
 
-    def truncate(self, size=None):
+    def truncate(self, size: Optional[int] = None) -> int:
         self._make()
         self._touched_from(io.BytesIO.tell(self) if size is None else size)
         return io.BytesIO.truncate(self, size)
 
-    def getbuffer(self):
+    def getbuffer(self) -> memoryview:
         self._make()
         self._touched_from(0)  # the view can write anywhere
         return io.BytesIO.getbuffer(self)
 
-    def __reduce_ex__(self, protocol):
+    def __reduce_ex__(self, protocol: SupportsIndex) -> Tuple[Callable[[bytes, int], io.BytesIO], Tuple[bytes, int]]:
         # Copies and pickles are plain io.BytesIO objects with the same content and position.
         return _bytes_io, (self.getvalue(), self.tell())
 
 
-def _bytes_io(content, position):
+def _bytes_io(content: bytes, position: int) -> io.BytesIO:
     stream = io.BytesIO(content)
     stream.seek(position)
     return stream
 
 
-def _copy(piece, view, digest):
+def _copy(piece: Piece, view: memoryview, digest: Optional[Digest]) -> None:
     """Copies ``piece`` into ``view``, feeding ``digest`` (when given) with the bytes."""
     if isinstance(piece, FileInput):
         piece.copy_into(view, digest)
@@ -143,10 +156,10 @@ def _copy(piece, view, digest):
         digest.update(view)
 
 
-def _made_first(name):
+def _made_first(name: str) -> Callable[..., Any]:
     method = getattr(io.BytesIO, name)
 
-    def made_first(self, *args, **kwargs):
+    def made_first(self: PreparedOutput, *args: Any, **kwargs: Any) -> Any:
         self._make()
         return method(self, *args, **kwargs)
 

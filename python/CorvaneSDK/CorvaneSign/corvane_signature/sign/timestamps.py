@@ -1,8 +1,10 @@
 """RFC 3161 timestamp clients."""
 
 import os
+from typing import Any, Optional, Union
 
 from asn1crypto import algos, cms, core, tsp
+from requests.auth import AuthBase
 
 from ..exceptions import TimestampError
 from ..net import DEFAULT_TIMEOUT, display_url, http_request
@@ -14,7 +16,7 @@ __all__ = ["HTTPTimeStamper"]
 _DIGEST_SIZES = {"sha256": 32}
 
 
-class TimeStampResp(core.Sequence):
+class TimeStampResp(core.Sequence):  # type: ignore[misc]  # asn1crypto has no types
     """RFC 3161 TimeStampResp.  asn1crypto's own declares the token mandatory,
     so a rejection (which has none) would not even parse."""
 
@@ -24,7 +26,7 @@ class TimeStampResp(core.Sequence):
     ]
 
 
-def _failure_text(status_info):
+def _failure_text(status_info: Any) -> str:
     parts = [status_info["status"].native]
     fail_info = status_info["fail_info"]
     if fail_info:
@@ -45,20 +47,20 @@ class HTTPTimeStamper:
     certificate it carries (which must be certified for time stamping).
     """
 
-    def __init__(self, url, auth=None, timeout=DEFAULT_TIMEOUT):
+    def __init__(self, url: str, auth: Optional[AuthBase] = None, timeout: float = DEFAULT_TIMEOUT) -> None:
         if not isinstance(url, str) or not url:
             raise TimestampError("timestamp server URL must be a non-empty string")
         self.url = url
         self.auth = auth
         self.timeout = timeout
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return "HTTPTimeStamper(%r)" % display_url(self.url)
 
-    def _fail(self, problem):
+    def _fail(self, problem: str) -> TimestampError:
         return TimestampError("timestamp server %s: %s" % (display_url(self.url), problem))
 
-    def request_for(self, message_digest, md_algorithm="sha256"):
+    def request_for(self, message_digest: Union[bytes, bytearray], md_algorithm: str = "sha256") -> Any:
         """A TimeStampReq for ``message_digest`` with a fresh random 64-bit nonce."""
         if md_algorithm not in _DIGEST_SIZES:
             raise TimestampError("digest algorithm %r is not supported for timestamps (use sha256)"
@@ -77,7 +79,7 @@ class HTTPTimeStamper:
             "cert_req": True,
         })
 
-    def timestamp(self, message_digest, md_algorithm="sha256"):
+    def timestamp(self, message_digest: Union[bytes, bytearray], md_algorithm: str = "sha256") -> Any:
         """Obtain and check a TimeStampToken (``cms.ContentInfo``) for ``message_digest``."""
         request = self.request_for(message_digest, md_algorithm)
         response = http_request("POST", self.url, TimestampError, "timestamp server", self.timeout,
@@ -107,7 +109,7 @@ class HTTPTimeStamper:
             raise self._fail("timestamp token cannot be decoded (%s)" % type(exc).__name__) from None
         return cms.ContentInfo.load(token_der)
 
-    async def async_timestamp(self, message_digest, md_algorithm="sha256"):
+    async def async_timestamp(self, message_digest: Union[bytes, bytearray], md_algorithm: str = "sha256") -> Any:
         """Coroutine form of :meth:`timestamp`.
 
         The HTTP exchange blocks the calling thread, like every network call

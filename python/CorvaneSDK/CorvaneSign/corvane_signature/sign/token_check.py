@@ -8,6 +8,7 @@ that top is trusted is the verifier's question, not the timestamp client's.
 """
 
 import hashlib
+from typing import Any, List, Optional, Tuple, Union
 
 from asn1crypto import cms, tsp
 
@@ -23,19 +24,20 @@ from ..exceptions import TimestampError, ValidationError
 __all__ = ["check_timestamp_token", "check_token_integrity", "signed_attrs_der"]
 
 
-def signed_attrs_der(signer_info):
+def signed_attrs_der(signer_info: Any) -> bytes:
     """The DER that a SignerInfo's signature covers: its signed attributes with the SET tag."""
-    return signer_info["signed_attrs"].untag().dump()
+    der: bytes = signer_info["signed_attrs"].untag().dump()
+    return der
 
 
-def _attr_values(attrs, name):
+def _attr_values(attrs: Any, name: str) -> List[Any]:
     for attr in attrs:
         if attr["type"].native == name:
             return list(attr["values"])
     return []
 
 
-def _check_ess_certificate(attrs, tsa_cert):
+def _check_ess_certificate(attrs: Any, tsa_cert: Any) -> None:
     """If the token names its signing certificate, it must be the certificate used."""
     for attr_name, hash_name in (("signing_certificate_v2", None), ("signing_certificate", "sha1")):
         for value in _attr_values(attrs, attr_name):
@@ -53,7 +55,7 @@ def _check_ess_certificate(attrs, tsa_cert):
                                      "the TSA certificate it carries")
 
 
-def _carried_path_top(tsa_cert, carried):
+def _carried_path_top(tsa_cert: Any, carried: List[Any]) -> Any:
     """The top of the chain the token's certificates give for ``tsa_cert`` (itself when they give none)."""
     pool = SimpleCertificateStore()
     pool.register_multiple(carried)
@@ -63,7 +65,8 @@ def _carried_path_top(tsa_cert, carried):
         return tsa_cert
 
 
-def check_timestamp_token(token, message_digest, md_algorithm="sha256", nonce=None):
+def check_timestamp_token(token: Any, message_digest: Union[bytes, bytearray], md_algorithm: str = "sha256",
+                          nonce: Optional[int] = None) -> Any:
     """Check ``token`` (a ``cms.ContentInfo``) and return its ``tsp.TSTInfo``.
 
     Raises TimestampError describing the first problem found.
@@ -78,7 +81,8 @@ def check_timestamp_token(token, message_digest, md_algorithm="sha256", nonce=No
     return tst_info
 
 
-def check_token_integrity(token, message_digest, md_algorithm="sha256", nonce=None):
+def check_token_integrity(token: Any, message_digest: Union[bytes, bytearray], md_algorithm: str = "sha256",
+                          nonce: Optional[int] = None) -> Tuple[Any, Any]:
     """``(tst_info, tsa_certificate)`` of ``token`` when it stamps ``message_digest`` and its
     signature verifies with the certificate it carries; says nothing about that certificate's path.
 

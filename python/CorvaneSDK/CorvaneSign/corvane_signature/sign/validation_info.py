@@ -3,13 +3,16 @@ certificates need it, gathering it through a validation context, and the
 engine call that writes it.
 """
 
+from __future__ import annotations
+
 import hashlib
+from typing import Any, Iterable, List, Mapping, Optional, Sequence, Union
 
 from asn1crypto import cms
 
 from ..exceptions import ValidationError, ValidationInfoUnavailableError
 from ..pdf_utils import _pdfengine
-from ..pdf_utils.file_input import engine_piece
+from ..pdf_utils.file_input import FileInput, engine_piece
 
 __all__ = ["ValidationData", "require_gathering", "gather_validation_data", "signer_certificates",
            "vri_key", "dss_update"]
@@ -18,10 +21,13 @@ __all__ = ["ValidationData", "require_gathering", "gather_validation_data", "sig
 class ValidationData:
     """DER-encoded certificates, OCSP responses and CRLs, each once, in order of arrival."""
 
-    def __init__(self):
-        self.certs, self.ocsps, self.crls = [], [], []
+    def __init__(self) -> None:
+        self.certs: List[bytes] = []
+        self.ocsps: List[bytes] = []
+        self.crls: List[bytes] = []
 
-    def add(self, certs=(), ocsps=(), crls=()):
+    def add(self, certs: Iterable[Any] = (), ocsps: Iterable[Any] = (),
+            crls: Iterable[Any] = ()) -> ValidationData:
         for target, items in ((self.certs, certs), (self.ocsps, ocsps), (self.crls, crls)):
             for item in items:
                 der = item if isinstance(item, bytes) else item.dump()
@@ -30,7 +36,7 @@ class ValidationData:
         return self
 
 
-def require_gathering(validation_context):
+def require_gathering(validation_context: Any) -> None:
     """Raises unless ``validation_context`` can gather validation information."""
     if validation_context is None:
         raise ValidationError("embedding validation information needs a validation context")
@@ -41,7 +47,7 @@ def require_gathering(validation_context):
             "revocation collection (async_collect)" % type(validation_context).__name__)
 
 
-async def gather_validation_data(validation_context, container_der):
+async def gather_validation_data(validation_context: Any, container_der: bytes) -> ValidationData:
     """Chains and revocation data for the signer of a CMS container (a
     signature or a timestamp token) and for the authorities of its signature
     timestamps, from the validation context."""
@@ -57,7 +63,7 @@ async def gather_validation_data(validation_context, container_der):
     return data
 
 
-def _signer_of(signed_data):
+def _signer_of(signed_data: Any) -> Optional[Any]:
     """The certificate that signed a SignedData, matched by its signer identifier."""
     signer_infos = signed_data["signer_infos"]
     if len(signer_infos) == 0:
@@ -75,7 +81,7 @@ def _signer_of(signed_data):
     return None
 
 
-def signer_certificates(container_der):
+def signer_certificates(container_der: bytes) -> List[Any]:
     """The signer's certificate of a CMS signature container, then those of
     the timestamp authorities of its signature timestamps."""
     signed_data = cms.ContentInfo.load(container_der)["content"]
@@ -94,12 +100,13 @@ def signer_certificates(container_der):
     return found
 
 
-def vri_key(contents):
+def vri_key(contents: bytes) -> str:
     """The /VRI key of a signature: upper-case hex SHA-1 of its /Contents bytes."""
     return hashlib.sha1(contents).hexdigest().upper()
 
 
-def dss_update(pieces, data, vri=None):
+def dss_update(pieces: Sequence[Union[bytes, FileInput]], data: ValidationData,
+               vri: Optional[Mapping[str, ValidationData]] = None) -> bytes:
     """The incremental update adding ``data`` to the DSS of the document made of
     ``pieces``; ``vri`` maps /VRI keys to ValidationData. b"" when nothing is new."""
     entries = None

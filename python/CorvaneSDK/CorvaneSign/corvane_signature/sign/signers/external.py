@@ -7,6 +7,7 @@ them by that certificate, and wraps everything in a detached CMS SignedData.
 """
 
 import hashlib
+from typing import Any, Iterable, List, Optional, Union
 
 from asn1crypto import cms
 
@@ -27,13 +28,13 @@ _UNKNOWN_SIGNATURE_SIZE = 512
 _STRUCTURE_ROOM = 1024              # SignedData/SignerInfo framing, algorithms, attributes
 
 
-def _check_md_algorithm(md_algorithm):
+def _check_md_algorithm(md_algorithm: str) -> None:
     if md_algorithm != DIGEST_ALGORITHM:
         raise SigningError("digest algorithm %r is not supported; only %r is"
                            % (md_algorithm, DIGEST_ALGORITHM))
 
 
-def _attr_values(attrs, name):
+def _attr_values(attrs: Any, name: str) -> List[Any]:
     for attr in attrs:
         if attr["type"].native == name:
             return list(attr["values"])
@@ -50,7 +51,8 @@ class ExternalSigner:
     ``embed_roots=False`` leaves self-signed ones out.
     """
 
-    def __init__(self, *, signature_value, signing_cert=None, cert_registry=None, embed_roots=True):
+    def __init__(self, *, signature_value: Union[bytes, bytearray], signing_cert: Any = None,
+                 cert_registry: Optional[Iterable[Any]] = None, embed_roots: bool = True) -> None:
         if not isinstance(signature_value, (bytes, bytearray)):
             raise TypeError("signature_value must be bytes, got %s" % type(signature_value).__name__)
         self.signature_value = bytes(signature_value)
@@ -59,14 +61,14 @@ class ExternalSigner:
         self.embed_roots = embed_roots
         # The timestamper that made the signature timestamp; an archival
         # document timestamp later goes to the same server.
-        self.timestamper = None
+        self.timestamper: Any = None
 
-    def _require_cert(self, purpose):
+    def _require_cert(self, purpose: str) -> Any:
         if self.signing_cert is None:
             raise SigningError("the signer has no certificate; %s needs one" % purpose)
         return self.signing_cert
 
-    def extra_certificates(self):
+    def extra_certificates(self) -> List[Any]:
         """The certificates of ``cert_registry`` that go into the container."""
         if self.cert_registry is None:
             return []
@@ -75,7 +77,7 @@ class ExternalSigner:
             certs = [cert for cert in certs if cert.self_signed == "no"]
         return certs
 
-    def estimated_container_size(self):
+    def estimated_container_size(self) -> int:
         """Upper bound, in bytes, of the DER container this signer will produce."""
         cert = self.signing_cert
         if cert is None:
@@ -87,7 +89,7 @@ class ExternalSigner:
         size += sum(len(extra.dump()) for extra in self.extra_certificates())
         return size + _STRUCTURE_ROOM + _TIMESTAMP_TOKEN_ROOM
 
-    async def signed_attrs(self, digest, md_algorithm, use_pades=True):
+    async def signed_attrs(self, digest: bytes, md_algorithm: str, use_pades: bool = True) -> Any:
         """The canonical signed attributes over ``digest`` (``cms.CMSAttributes``).
 
         The same attributes serve the PAdES and the PKCS#7-detached layouts:
@@ -100,7 +102,7 @@ class ExternalSigner:
         except (TypeError, ValueError) as exc:
             raise SigningError("cannot build signed attributes: %s" % exc) from None
 
-    def _check_signature(self, cert, attrs_der):
+    def _check_signature(self, cert: Any, attrs_der: bytes) -> None:
         algorithm = signature_algorithm_for(cert, DIGEST_ALGORITHM)
         try:
             valid = verify_signature(cert.public_key, attrs_der, self.signature_value,
@@ -113,7 +115,8 @@ class ExternalSigner:
                 "the signature value does not verify with the certificate of %s over the signed "
                 "attributes: wrong key, other data signed, or a damaged value" % describe(cert))
 
-    async def async_sign_prescribed_attributes(self, md_algorithm, signed_attrs, timestamper=None):
+    async def async_sign_prescribed_attributes(self, md_algorithm: str, signed_attrs: Any,
+                                               timestamper: Any = None) -> Any:
         """The CMS ``ContentInfo`` around the external value, with a signature
         timestamp from ``timestamper`` when one is given."""
         _check_md_algorithm(md_algorithm)

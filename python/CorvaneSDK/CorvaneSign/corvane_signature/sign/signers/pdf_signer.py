@@ -7,14 +7,17 @@ the container into the prepared document and carries out the post-sign
 instructions. ``PdfTimeStamper`` adds document timestamps.
 """
 
+from __future__ import annotations
+
 import io
+from typing import Any, BinaryIO, Coroutine, Dict, List, Optional, Sequence, Tuple, TypeVar, Union
 
 from asn1crypto import cms
 
 from ...config.errors import ConfigurationError
 from ...exceptions import SigningError
 from ...pdf_utils import _pdfengine
-from ...pdf_utils.file_input import write_piece
+from ...pdf_utils.file_input import FileInput, Piece, write_piece
 from ...pdf_utils.format import pdf_date
 from ...pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from ..byte_range_digest import PreparedByteRangeDigest
@@ -30,8 +33,10 @@ __all__ = ["PdfSignatureMetadata", "PdfSigner", "PdfTimeStamper", "PdfTBSDocumen
 
 _SUPPORTED_MD = "sha256"
 
+_Result = TypeVar("_Result")
 
-def _md_algorithm(md_algorithm):
+
+def _md_algorithm(md_algorithm: object) -> str:
     if md_algorithm is None:
         return _SUPPORTED_MD
     if not isinstance(md_algorithm, str) or md_algorithm.lower() != _SUPPORTED_MD:
@@ -39,7 +44,7 @@ def _md_algorithm(md_algorithm):
     return _SUPPORTED_MD
 
 
-def _subfilter(subfilter):
+def _subfilter(subfilter: Union[SigSeedSubFilter, str, None]) -> SigSeedSubFilter:
     if subfilter is None:
         return SigSeedSubFilter.PADES
     try:
@@ -52,7 +57,7 @@ def _subfilter(subfilter):
     return subfilter
 
 
-def _writer(pdf_out):
+def _writer(pdf_out: object) -> IncrementalPdfFileWriter:
     if not isinstance(pdf_out, IncrementalPdfFileWriter):
         raise TypeError("expected an IncrementalPdfFileWriter, not %s" % type(pdf_out).__name__)
     return pdf_out
@@ -62,19 +67,20 @@ class DSSContentSettings:
     """What goes into the document security store; ``include_vri`` adds a
     /VRI entry for the signature next to the document-wide arrays."""
 
-    def __init__(self, include_vri=False):
+    def __init__(self, include_vri: bool = False) -> None:
         self.include_vri = bool(include_vri)
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return "DSSContentSettings(include_vri=%r)" % self.include_vri
 
 
 class PdfSignatureMetadata:
     """Settings of one PDF signature."""
 
-    def __init__(self, field_name=None, md_algorithm=None, reason=None, subfilter=None,
-                 embed_validation_info=False, use_pades_lta=False, validation_context=None,
-                 dss_settings=None):
+    def __init__(self, field_name: Optional[str] = None, md_algorithm: Optional[str] = None,
+                 reason: Optional[str] = None, subfilter: Union[SigSeedSubFilter, str, None] = None,
+                 embed_validation_info: bool = False, use_pades_lta: bool = False,
+                 validation_context: Any = None, dss_settings: Optional[DSSContentSettings] = None) -> None:
         if field_name is not None and (not isinstance(field_name, str) or not field_name):
             raise ConfigurationError("field_name must be a non-empty str or None")
         if reason is not None and not isinstance(reason, str):
@@ -93,15 +99,18 @@ class PdfTBSDocument:
     """A document prepared for signing: where its digest and output are, and
     what is to be done once the signature container exists."""
 
-    def __init__(self, prepared_digest, output, post_sign_instructions=None, field_name=None):
+    def __init__(self, prepared_digest: PreparedByteRangeDigest, output: BinaryIO,
+                 post_sign_instructions: Optional[PostSignInstructions] = None,
+                 field_name: Optional[str] = None) -> None:
         self.prepared_digest = prepared_digest
         self.output = output
         self.post_sign_instructions = post_sign_instructions
         self.field_name = field_name
 
     @classmethod
-    async def async_finish_signing(cls, output, prepared_digest, signature_cms, post_sign_instr=None,
-                                   validation_context=None):
+    async def async_finish_signing(cls, output: BinaryIO, prepared_digest: PreparedByteRangeDigest,
+                                   signature_cms: Any, post_sign_instr: Optional[PostSignInstructions] = None,
+                                   validation_context: Any = None) -> BinaryIO:
         """Writes ``signature_cms`` into the reserved room of ``output`` and then
         carries out ``post_sign_instr`` on the same stream."""
         der = container_der(signature_cms)
@@ -115,7 +124,7 @@ class PdfTBSDocument:
         return output
 
 
-def _check_container(der, prepared_digest):
+def _check_container(der: bytes, prepared_digest: PreparedByteRangeDigest) -> None:
     """Refuses a container that is not a CMS SignedData over the prepared digest."""
     try:
         info = cms.ContentInfo.load(der)
@@ -136,7 +145,7 @@ def _check_container(der, prepared_digest):
 class PdfSigner:
     """Prepares documents for a signature by ``signer`` as ``signature_meta`` describes."""
 
-    def __init__(self, signature_meta, signer, timestamper=None):
+    def __init__(self, signature_meta: PdfSignatureMetadata, signer: Any, timestamper: Any = None) -> None:
         if not isinstance(signature_meta, PdfSignatureMetadata):
             raise TypeError("signature_meta must be a PdfSignatureMetadata")
         if signer is None:
@@ -145,7 +154,7 @@ class PdfSigner:
         self.signer = signer
         self.timestamper = timestamper
 
-    def _bytes_reserved(self, bytes_reserved):
+    def _bytes_reserved(self, bytes_reserved: Optional[int]) -> int:
         if bytes_reserved is None:
             estimate = getattr(self.signer, "estimated_container_size", None)
             if estimate is None:
@@ -159,14 +168,15 @@ class PdfSigner:
                                      % (_pdfengine.MAX_BYTES_RESERVED, bytes_reserved))
         return bytes_reserved
 
-    def _post_sign_instructions(self):
+    def _post_sign_instructions(self) -> PostSignInstructions:
         meta = self.signature_meta
         return PostSignInstructions(
             embed_validation_info=meta.embed_validation_info, use_pades_lta=meta.use_pades_lta,
             validation_context=meta.validation_context, dss_settings=meta.dss_settings,
             timestamper=self.timestamper, signer=self.signer)
 
-    async def async_digest_doc_for_signing(self, pdf_out, bytes_reserved=None):
+    async def async_digest_doc_for_signing(self, pdf_out: IncrementalPdfFileWriter, bytes_reserved: Optional[int] = None
+                                           ) -> Tuple[PreparedByteRangeDigest, PdfTBSDocument, PreparedOutput]:
         """Lays the signature out in an incremental update of ``pdf_out``.
 
         Returns (prepared digest, to-be-signed document, io.BytesIO holding the
@@ -179,12 +189,13 @@ class PdfSigner:
         reserved = self._bytes_reserved(bytes_reserved)
         field_name = meta.field_name or writer.free_field_name("Signature")
         request = (field_name, meta.subfilter.value, reserved)
-        options = {"reason": meta.reason, "signing_time": pdf_date()}
-        writer.document.check_signature(*request, **options)
+        reason, signing_time = meta.reason, pdf_date()
+        writer.document.check_signature(*request, reason=reason, signing_time=signing_time)
 
-        def lay_out():
+        def lay_out() -> Tuple[Sequence[Piece], Sequence[int]]:
             writer.check_input_unchanged()
-            update, byte_range = writer.document.prepare_signature(*request, **options)
+            update, byte_range = writer.document.prepare_signature(*request, reason=reason,
+                                                                   signing_time=signing_time)
             return (writer.source, update), byte_range
 
         output = PreparedOutput(lay_out)
@@ -196,11 +207,12 @@ class PdfSigner:
 class PdfTimeStamper:
     """Adds document timestamps (/DocTimeStamp, /ETSI.RFC3161) from ``timestamper``."""
 
-    def __init__(self, timestamper, field_name=None):
+    def __init__(self, timestamper: Any, field_name: Optional[str] = None) -> None:
         self.default_timestamper = timestamper
         self.field_name = field_name
 
-    def _arguments(self, pdf_out, md_algorithm, timestamper):
+    def _arguments(self, pdf_out: IncrementalPdfFileWriter, md_algorithm: Optional[str],
+                   timestamper: Any) -> Tuple[IncrementalPdfFileWriter, Any, str]:
         writer = _writer(pdf_out)
         _md_algorithm(md_algorithm)
         timestamper = timestamper if timestamper is not None else self.default_timestamper
@@ -209,8 +221,9 @@ class PdfTimeStamper:
         field_name = self.field_name or writer.free_field_name("DocumentTimestamp")
         return writer, timestamper, field_name
 
-    def timestamp_pdf(self, pdf_out, md_algorithm=None, timestamper=None, validation_context=None,
-                      output=None):
+    def timestamp_pdf(self, pdf_out: IncrementalPdfFileWriter, md_algorithm: Optional[str] = None,
+                      timestamper: Any = None, validation_context: Any = None,
+                      output: Optional[BinaryIO] = None) -> BinaryIO:
         """Timestamps the document of ``pdf_out`` and writes the whole result to
         ``output`` (a new io.BytesIO when None), which is returned. With a
         validation context, the timestamp authority's validation data goes into
@@ -224,8 +237,9 @@ class PdfTimeStamper:
             updates.append(_run(_tsa_dss_update(writer.source, update, token, validation_context)))
         return _write_out(output, writer.source, updates)
 
-    async def async_timestamp_pdf(self, pdf_out, md_algorithm=None, timestamper=None, validation_context=None,
-                                  output=None):
+    async def async_timestamp_pdf(self, pdf_out: IncrementalPdfFileWriter, md_algorithm: Optional[str] = None,
+                                  timestamper: Any = None, validation_context: Any = None,
+                                  output: Optional[BinaryIO] = None) -> BinaryIO:
         """As timestamp_pdf, awaiting the timestamper and the validation context."""
         writer, timestamper, field_name = self._arguments(pdf_out, md_algorithm, timestamper)
         if validation_context is not None:
@@ -238,12 +252,13 @@ class PdfTimeStamper:
         return _write_out(output, writer.source, updates)
 
 
-async def _tsa_dss_update(source, update, token, validation_context):
+async def _tsa_dss_update(source: Union[bytes, FileInput], update: bytes, token: bytes,
+                          validation_context: Any) -> bytes:
     data = await gather_validation_data(validation_context, token)
     return dss_update([source, update], data)
 
 
-def _run(coroutine):
+def _run(coroutine: Coroutine[Any, Any, _Result]) -> _Result:
     """Runs a coroutine to its end from synchronous code."""
     import asyncio
     try:
@@ -256,7 +271,7 @@ def _run(coroutine):
         return pool.submit(asyncio.run, coroutine).result()
 
 
-def _write_out(output, source, updates):
+def _write_out(output: Optional[BinaryIO], source: Piece, updates: Sequence[bytes]) -> BinaryIO:
     if output is None:
         output = io.BytesIO()
     write_piece(output, source)
