@@ -7,12 +7,18 @@ clients report a refusal only by printing, so the command checks the file and
 repeats the service's answer.
 """
 
+from __future__ import annotations
+
+import argparse
 import contextlib
+import functools
 import io
 import os
 import signal
 import sys
 import threading
+from types import FrameType, ModuleType
+from typing import Any, Callable, Iterable, Iterator, List, NoReturn, Optional, Sequence, Tuple
 
 from .errors import CommandError
 
@@ -21,12 +27,12 @@ __all__ = ["TOKEN_VARIABLE", "add_sign_parser", "add_timestamp_parser", "rebound
 TOKEN_VARIABLE = "CORVANE_API_TOKEN"
 
 
-def _service_needed(arguments):
+def _service_needed(arguments: argparse.Namespace) -> bool:
     # Only the test variant of timestamping works without the signing service.
     return arguments.command == "sign" or not arguments.test
 
 
-def _read_token(arguments):
+def _read_token(arguments: argparse.Namespace) -> Optional[str]:
     if arguments.token_file:
         try:
             with open(arguments.token_file, encoding="utf-8") as handle:
@@ -43,7 +49,7 @@ def _read_token(arguments):
     return token or None
 
 
-def file_identity(path):
+def file_identity(path: str) -> Optional[Tuple[int, int, int, int]]:
     """What changes when a file is replaced: None when there is no file."""
     try:
         status = os.stat(path)
@@ -53,7 +59,7 @@ def file_identity(path):
 
 
 @contextlib.contextmanager
-def rebound(module, **values):
+def rebound(module: ModuleType, **values: object) -> Iterator[None]:
     """Temporarily sets module globals (the clients read them at call time); None keeps a value."""
     saved = {name: getattr(module, name) for name in values}
     for name, value in values.items():
@@ -67,12 +73,13 @@ def rebound(module, **values):
 
 
 @contextlib.contextmanager
-def _refusals_recorded(module, request_names, refusals):
+def _refusals_recorded(module: ModuleType, request_names: Iterable[str],
+                       refusals: List[str]) -> Iterator[None]:
     """Wraps the module's service requests to keep the text of a refusal."""
     originals = {name: getattr(module, name) for name in request_names}
 
-    def wrap(request):
-        def recording(*args):
+    def wrap(request: Callable[..., Any]) -> Callable[..., Any]:
+        def recording(*args: Any) -> Any:
             outcome = request(*args)
             if isinstance(outcome, tuple) and len(outcome) == 2 and not outcome[0]:
                 refusals.append(str(outcome[1]))
@@ -89,14 +96,14 @@ def _refusals_recorded(module, request_names, refusals):
 
 
 @contextlib.contextmanager
-def _terminated_by_exception():
+def _terminated_by_exception() -> Iterator[None]:
     """SIGTERM ends the command by an exception rather than on the spot, so
     the client removes its unfinished output file on the way out."""
     if threading.current_thread() is not threading.main_thread():
         yield
         return
 
-    def terminate(signum, frame):
+    def terminate(signum: int, frame: Optional[FrameType]) -> NoReturn:
         raise SystemExit(128 + signum)
 
     previous = signal.signal(signal.SIGTERM, terminate)
@@ -106,15 +113,16 @@ def _terminated_by_exception():
         signal.signal(signal.SIGTERM, previous if previous is not None else signal.SIG_DFL)
 
 
-def _scrub(text, secret):
+def _scrub(text: str, secret: Optional[str]) -> str:
     return text.replace(secret, "***") if secret else text
 
 
-def _run_client(arguments, module, entry, args, request_names):
+def _run_client(arguments: argparse.Namespace, module: ModuleType, entry: Callable[..., object],
+                args: Tuple[Any, ...], request_names: Sequence[str]) -> None:
     """Runs a client entry point; raises CommandError unless it wrote the output."""
     token = args[2]
     before = file_identity(arguments.output)
-    refusals = []
+    refusals: List[str] = []
     # The clients print their own lines; they pass through here so that no
     # text of theirs can carry the token out.
     printed = io.StringIO()
@@ -136,17 +144,17 @@ def _run_client(arguments, module, entry, args, request_names):
     print("wrote %s" % arguments.output, file=sys.stderr)
 
 
-def _sign(arguments):
+def _sign(arguments: argparse.Namespace) -> int:
     from .. import sign
     token = _read_token(arguments)
     entry = sign.sign_test if arguments.test else sign.sign_crvn
-    _run_client(arguments, sign, lambda *a: entry(*a, user_id=arguments.user_id, email=arguments.email),
+    _run_client(arguments, sign, functools.partial(entry, user_id=arguments.user_id, email=arguments.email),
                 (arguments.input, arguments.output, token, arguments.tenant, arguments.pki),
                 ("crvn_request_user_info", "crvn_request_certificate_info"))
     return 0
 
 
-def _timestamp(arguments):
+def _timestamp(arguments: argparse.Namespace) -> int:
     from .. import timestamp
     token = _read_token(arguments)
     entry = timestamp.timestamp_test if arguments.test else timestamp.timestamp_crvn
@@ -156,7 +164,7 @@ def _timestamp(arguments):
     return 0
 
 
-def _add_service_options(parser, pki):
+def _add_service_options(parser: argparse.ArgumentParser, pki: bool) -> None:
     parser.add_argument("input", help="PDF to read")
     parser.add_argument("output", help="PDF to write (replaced only when complete)")
     parser.add_argument("--tenant", help="tenant identifier at the signing service")
@@ -172,13 +180,13 @@ def _add_service_options(parser, pki):
     parser.add_argument("--test-tsa-url", help="timestamp server used with --test")
 
 
-def add_sign_parser(commands):
+def add_sign_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
     parser = commands.add_parser("sign", help="sign a PDF with the remote service")
     _add_service_options(parser, pki=True)
     parser.set_defaults(run=_sign)
 
 
-def add_timestamp_parser(commands):
+def add_timestamp_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
     parser = commands.add_parser("timestamp", help="add a document timestamp to a PDF")
     _add_service_options(parser, pki=False)
     parser.set_defaults(run=_timestamp)

@@ -6,6 +6,8 @@ Validation data and document timestamps never change what a reader sees;
 document information and metadata are not shown on any page.
 """
 
+from typing import Dict, Optional, Tuple
+
 __all__ = ["VALIDATION_DATA", "DOCUMENT_TIMESTAMP", "METADATA", "SIGNATURE_FIELD", "SIGNING",
            "FORM_DEFAULTS", "FORM_FILLING", "ANNOTATION", "permitted"]
 
@@ -21,7 +23,7 @@ ANNOTATION = "annotation"
 _UNCERTIFIED, _P1, _P2, _P3 = None, 1, 2, 3
 
 #                      uncertified  P 1    P 2    P 3
-_TABLE = {
+_TABLE: Dict[str, Tuple[bool, bool, bool, bool]] = {
     VALIDATION_DATA:    (True,      True,  True,  True),
     DOCUMENT_TIMESTAMP: (True,      True,  True,  True),
     METADATA:           (True,      True,  True,  True),
@@ -34,6 +36,6 @@ _TABLE = {
 _COLUMN = {_UNCERTIFIED: 0, _P1: 1, _P2: 2, _P3: 3}
 
 
-def permitted(change, level):
+def permitted(change: str, level: Optional[int]) -> bool:
     """Whether ``change`` may follow a signature under DocMDP ``level`` (None: no certification)."""
     return _TABLE[change][_COLUMN[level]]

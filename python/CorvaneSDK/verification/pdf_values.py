@@ -4,6 +4,7 @@ reference is the text "N G R", a name starts with "/", and a string is
 
 import datetime
 import re
+from typing import Any, List, Optional, Tuple
 
 __all__ = ["reference", "text", "pdf_date", "references_in"]
 
@@ -12,7 +13,7 @@ _PDF_DATE = re.compile(
     r"^(?:D:)?(\d{4})(\d{2})?(\d{2})?(\d{2})?(\d{2})?(\d{2})?(?:([Zz+-])(?:(\d{2})'?(\d{2})?'?)?)?$")
 
 
-def reference(value):
+def reference(value: Any) -> Optional[Tuple[int, int]]:
     """``(number, generation)`` when ``value`` is an indirect reference, else None."""
     if isinstance(value, str):
         match = _REFERENCE.match(value)
@@ -21,7 +22,7 @@ def reference(value):
     return None
 
 
-def references_in(value):
+def references_in(value: Any) -> List[Tuple[int, int]]:
     """Every indirect reference in ``value`` (a direct array or dictionary is searched through)."""
     found = []
     pending = [value]
@@ -38,7 +39,7 @@ def references_in(value):
     return found
 
 
-def text(value):
+def text(value: Any) -> Optional[str]:
     """The text of a PDF string value, or None when ``value`` is not a string."""
     if not isinstance(value, str):
         return None
@@ -55,7 +56,7 @@ def text(value):
     return None
 
 
-def pdf_date(value):
+def pdf_date(value: Any) -> Optional[datetime.datetime]:
     """A PDF date string ("D:YYYYMMDDHHmmSS+HH'mm'") as an aware datetime, or None.
 
     A date without a zone is taken as UTC, as no better guess exists.
