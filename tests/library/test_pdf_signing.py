@@ -188,6 +188,9 @@ def test_completion_refusals_leave_the_output_untouched(pki, timestamper):
             with pytest.raises(exceptions.CorvaneSignError, match=words):
                 await PdfTBSDocument.async_finish_signing(**arguments)
             assert output.getvalue() == before
+        with pytest.raises(exceptions.SigningError, match="needs a timestamper"):
+            await lta.append_archival_timestamp(output)  # called on its own, without the check first
+        assert output.getvalue() == before
         # A prepared digest of another document of the same shape is caught by the digest check.
         swapped_digest, _, _ = await prepare(pki, ONE_PAGE.replace(b"Hello", b"Jello"), bytes_reserved=3000)
         swapped_attrs = await signer.signed_attrs(swapped_digest.document_digest, "sha256")

@@ -9,7 +9,7 @@ from __future__ import annotations
 
 import binascii
 import hashlib
-from typing import Any, Callable, Generator, Optional, Sequence, Tuple
+from typing import TYPE_CHECKING, Any, Callable, Generator, Optional, Sequence, Tuple
 
 from asn1crypto import cms
 
@@ -19,6 +19,9 @@ from ..pdf_utils.file_input import Piece
 from .byte_range_digest import digest_byte_ranges
 from .embedding import container_der
 from .fields import SigSeedSubFilter
+
+if TYPE_CHECKING:
+    from .timestamps import Timestamper
 
 __all__ = ["DEFAULT_TOKEN_RESERVE", "timestamp_token_der", "timestamp_update", "async_timestamp_update"]
 
@@ -30,11 +33,11 @@ _RESERVE_MARGIN = 512
 _Steps = Generator[bytes, Any, Tuple[bytes, bytes]]
 
 
-def _source(timestamper: Any) -> str:
+def _source(timestamper: Timestamper) -> str:
     return "the timestamp server %s" % getattr(timestamper, "url", type(timestamper).__name__)
 
 
-def timestamp_token_der(token: Any, digest: bytes, timestamper: Any) -> bytes:
+def timestamp_token_der(token: Any, digest: bytes, timestamper: Timestamper) -> bytes:
     """DER of ``token`` after checking that it timestamps ``digest`` (SHA-256)."""
     der = container_der(token)
     try:
@@ -73,7 +76,7 @@ class _PreparedTimestamp:
         return bytes(self.update)
 
 
-def _steps(document: _pdfengine.Document, pieces: Sequence[Piece], field_name: str, timestamper: Any,
+def _steps(document: _pdfengine.Document, pieces: Sequence[Piece], field_name: str, timestamper: Timestamper,
            prefix: Optional[Tuple[int, hashlib._Hash]] = None) -> _Steps:
     """Yields each digest to timestamp and receives its token; returns (update, token DER)."""
     reserve = DEFAULT_TOKEN_RESERVE
@@ -98,7 +101,7 @@ def _drive(steps: _Steps, fetch: Callable[[bytes], Any]) -> Tuple[bytes, bytes]:
             return result
 
 
-def timestamp_update(document: _pdfengine.Document, pieces: Sequence[Piece], timestamper: Any,
+def timestamp_update(document: _pdfengine.Document, pieces: Sequence[Piece], timestamper: Timestamper,
                      field_name: str) -> Tuple[bytes, bytes]:
     """The update (bytes) adding a document timestamp to the engine ``document``
     made of ``pieces``, and the token's DER; the token comes from ``timestamper.timestamp``."""
@@ -106,7 +109,7 @@ def timestamp_update(document: _pdfengine.Document, pieces: Sequence[Piece], tim
                   lambda digest: timestamper.timestamp(digest, "sha256"))
 
 
-async def async_timestamp_update(document: _pdfengine.Document, pieces: Sequence[Piece], timestamper: Any,
+async def async_timestamp_update(document: _pdfengine.Document, pieces: Sequence[Piece], timestamper: Timestamper,
                                  field_name: str, prefix: Optional[Tuple[int, hashlib._Hash]] = None
                                  ) -> Tuple[bytes, bytes]:
     """As timestamp_update, awaiting ``timestamper.async_timestamp`` when it has one.

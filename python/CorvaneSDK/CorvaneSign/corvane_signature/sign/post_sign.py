@@ -4,7 +4,7 @@ timestamp (PAdES B-LT and B-LTA)."""
 
 from __future__ import annotations
 
-from typing import Any, BinaryIO, Optional
+from typing import TYPE_CHECKING, Any, BinaryIO, Optional
 
 from ..exceptions import SigningError
 from ..pdf_utils import _pdfengine
@@ -12,6 +12,9 @@ from ..pdf_utils.incremental_writer import free_field_name
 from .doc_timestamp import async_timestamp_update
 from .embedding import append_update, document_bytes
 from .validation_info import ValidationData, dss_update, gather_validation_data, require_gathering, vri_key
+
+if TYPE_CHECKING:
+    from .timestamps import Timestamper
 
 __all__ = ["PostSignInstructions"]
 
@@ -25,8 +28,8 @@ class PostSignInstructions:
     """
 
     def __init__(self, embed_validation_info: bool = False, use_pades_lta: bool = False,
-                 validation_context: Any = None, dss_settings: Any = None, timestamper: Any = None,
-                 signer: Any = None) -> None:
+                 validation_context: Any = None, dss_settings: Any = None,
+                 timestamper: Optional[Timestamper] = None, signer: Any = None) -> None:
         self.embed_validation_info = bool(embed_validation_info)
         self.use_pades_lta = bool(use_pades_lta)
         self.validation_context = validation_context
@@ -35,7 +38,7 @@ class PostSignInstructions:
         self.signer = signer
 
     @property
-    def timestamper(self) -> Any:
+    def timestamper(self) -> Optional[Timestamper]:
         if self._timestamper is not None:
             return self._timestamper
         return getattr(self.signer, "timestamper", None)
@@ -49,8 +52,7 @@ class PostSignInstructions:
         if self.embed_validation_info:
             require_gathering(validation_context or self.validation_context)
         if self.use_pades_lta and self.timestamper is None:
-            raise SigningError("the archival document timestamp needs a timestamper, and neither "
-                               "the PDF signer nor its signer has one")
+            raise _no_timestamper()
 
     async def carry_out(self, output: BinaryIO, container_der: bytes, bytes_reserved: int,
                         validation_context: Any = None) -> None:
@@ -77,11 +79,18 @@ class PostSignInstructions:
     async def append_archival_timestamp(self, output: BinaryIO) -> None:
         """Appends a document timestamp over the whole of ``output``; the
         untouched beginning of a prepared output is not hashed again."""
+        timestamper = self.timestamper
+        if timestamper is None:
+            raise _no_timestamper()
         prefix = getattr(output, "hashed_prefix", None)
         content = document_bytes(output)
         document = _pdfengine.open(content)
         field_name = free_field_name(document, "DocumentTimestamp")
-        update, _token = await async_timestamp_update(document, [content], self.timestamper, field_name,
-                                                      prefix)
+        update, _token = await async_timestamp_update(document, [content], timestamper, field_name, prefix)
         del document, content
         append_update(output, update)
+
+
+def _no_timestamper() -> SigningError:
+    return SigningError("the archival document timestamp needs a timestamper, and neither "
+                        "the PDF signer nor its signer has one")

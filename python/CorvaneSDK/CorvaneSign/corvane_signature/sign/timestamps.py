@@ -1,7 +1,7 @@
 """RFC 3161 timestamp clients."""
 
 import os
-from typing import Any, Optional, Union
+from typing import Any, Optional, Protocol, Union
 
 from asn1crypto import algos, cms, core, tsp
 from requests.auth import AuthBase
@@ -11,7 +11,7 @@ from ..net import DEFAULT_TIMEOUT, display_url, http_request
 from ...corvane_certvalidator.decoding import decode_all
 from .token_check import check_timestamp_token
 
-__all__ = ["HTTPTimeStamper"]
+__all__ = ["HTTPTimeStamper", "Timestamper"]
 
 _DIGEST_SIZES = {"sha256": 32}
 
@@ -35,6 +35,13 @@ def _failure_text(status_info: Any) -> str:
     if texts:
         parts.append('"%s"' % " ".join(texts.native))
     return "; ".join(parts)
+
+
+class Timestamper(Protocol):
+    """A source of checked timestamp tokens (``cms.ContentInfo``) for digests. When it
+    also has an ``async_timestamp`` coroutine method of the same shape, that is awaited."""
+
+    def timestamp(self, message_digest: bytes, md_algorithm: str = ...) -> Any: ...
 
 
 class HTTPTimeStamper:

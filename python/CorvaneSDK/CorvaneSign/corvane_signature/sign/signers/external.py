@@ -6,8 +6,10 @@ rebuilds those attributes, checks that the value really is a signature over
 them by that certificate, and wraps everything in a detached CMS SignedData.
 """
 
+from __future__ import annotations
+
 import hashlib
-from typing import Any, Iterable, List, Optional, Union
+from typing import TYPE_CHECKING, Any, Iterable, List, Optional, Union
 
 from asn1crypto import cms
 
@@ -18,6 +20,9 @@ from ..token_check import signed_attrs_der
 from ....corvane_certvalidator.naming import describe
 from ....corvane_certvalidator.registry import as_certificate
 from ....corvane_certvalidator.signatures import UnsupportedSignatureAlgorithm, verify_signature
+
+if TYPE_CHECKING:
+    from ..timestamps import Timestamper
 
 __all__ = ["ExternalSigner"]
 
@@ -61,7 +66,7 @@ class ExternalSigner:
         self.embed_roots = embed_roots
         # The timestamper that made the signature timestamp; an archival
         # document timestamp later goes to the same server.
-        self.timestamper: Any = None
+        self.timestamper: Optional[Timestamper] = None
 
     def _require_cert(self, purpose: str) -> Any:
         if self.signing_cert is None:
@@ -116,7 +121,7 @@ class ExternalSigner:
                 "attributes: wrong key, other data signed, or a damaged value" % describe(cert))
 
     async def async_sign_prescribed_attributes(self, md_algorithm: str, signed_attrs: Any,
-                                               timestamper: Any = None) -> Any:
+                                               timestamper: Optional[Timestamper] = None) -> Any:
         """The CMS ``ContentInfo`` around the external value, with a signature
         timestamp from ``timestamper`` when one is given."""
         _check_md_algorithm(md_algorithm)

@@ -10,7 +10,7 @@ instructions. ``PdfTimeStamper`` adds document timestamps.
 from __future__ import annotations
 
 import io
-from typing import Any, BinaryIO, Coroutine, Dict, List, Optional, Sequence, Tuple, TypeVar, Union
+from typing import TYPE_CHECKING, Any, BinaryIO, Coroutine, Dict, List, Optional, Sequence, Tuple, TypeVar, Union
 
 from asn1crypto import cms
 
@@ -27,6 +27,9 @@ from ..fields import SigSeedSubFilter
 from ..post_sign import PostSignInstructions
 from ..prepared_output import PreparedOutput
 from ..validation_info import dss_update, gather_validation_data, require_gathering
+
+if TYPE_CHECKING:
+    from ..timestamps import Timestamper
 
 __all__ = ["PdfSignatureMetadata", "PdfSigner", "PdfTimeStamper", "PdfTBSDocument",
            "DSSContentSettings", "PreparedByteRangeDigest", "PostSignInstructions"]
@@ -145,7 +148,7 @@ def _check_container(der: bytes, prepared_digest: PreparedByteRangeDigest) -> No
 class PdfSigner:
     """Prepares documents for a signature by ``signer`` as ``signature_meta`` describes."""
 
-    def __init__(self, signature_meta: PdfSignatureMetadata, signer: Any, timestamper: Any = None) -> None:
+    def __init__(self, signature_meta: PdfSignatureMetadata, signer: Any, timestamper: Optional[Timestamper] = None) -> None:
         if not isinstance(signature_meta, PdfSignatureMetadata):
             raise TypeError("signature_meta must be a PdfSignatureMetadata")
         if signer is None:
@@ -207,12 +210,12 @@ class PdfSigner:
 class PdfTimeStamper:
     """Adds document timestamps (/DocTimeStamp, /ETSI.RFC3161) from ``timestamper``."""
 
-    def __init__(self, timestamper: Any, field_name: Optional[str] = None) -> None:
+    def __init__(self, timestamper: Optional[Timestamper], field_name: Optional[str] = None) -> None:
         self.default_timestamper = timestamper
         self.field_name = field_name
 
     def _arguments(self, pdf_out: IncrementalPdfFileWriter, md_algorithm: Optional[str],
-                   timestamper: Any) -> Tuple[IncrementalPdfFileWriter, Any, str]:
+                   timestamper: Optional[Timestamper]) -> Tuple[IncrementalPdfFileWriter, Timestamper, str]:
         writer = _writer(pdf_out)
         _md_algorithm(md_algorithm)
         timestamper = timestamper if timestamper is not None else self.default_timestamper
@@ -222,7 +225,7 @@ class PdfTimeStamper:
         return writer, timestamper, field_name
 
     def timestamp_pdf(self, pdf_out: IncrementalPdfFileWriter, md_algorithm: Optional[str] = None,
-                      timestamper: Any = None, validation_context: Any = None,
+                      timestamper: Optional[Timestamper] = None, validation_context: Any = None,
                       output: Optional[BinaryIO] = None) -> BinaryIO:
         """Timestamps the document of ``pdf_out`` and writes the whole result to
         ``output`` (a new io.BytesIO when None), which is returned. With a
@@ -238,7 +241,7 @@ class PdfTimeStamper:
         return _write_out(output, writer.source, updates)
 
     async def async_timestamp_pdf(self, pdf_out: IncrementalPdfFileWriter, md_algorithm: Optional[str] = None,
-                                  timestamper: Any = None, validation_context: Any = None,
+                                  timestamper: Optional[Timestamper] = None, validation_context: Any = None,
                                   output: Optional[BinaryIO] = None) -> BinaryIO:
         """As timestamp_pdf, awaiting the timestamper and the validation context."""
         writer, timestamper, field_name = self._arguments(pdf_out, md_algorithm, timestamper)
