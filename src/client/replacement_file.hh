@@ -13,7 +13,7 @@
 // - devices, pipes and file descriptors (at once, as the document is written);
 // - after the document is complete: a target with several hard links (so the
 //   links keep sharing it), a target whose owner cannot be given to a new
-//   file, or one beside which no new file can be made. Space for the document
+//   file, a bind-mounted file, or one beside which no new file can be made. Space for the document
 //   is reserved first where the file system allows it; the old content is
 //   overwritten from the start and cut to the document's length.
 #pragma once

@@ -2,6 +2,7 @@
 SIGTERM leaves an existing output as it was and no file behind."""
 
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -34,12 +35,24 @@ def files(tmp_path):
     return source, target
 
 
+def child_environment():
+    """Under the sanitizer build the child interpreter needs the sanitizer
+    runtimes this one was started with, loaded first, as here."""
+    with open("/proc/self/maps") as maps:
+        loaded = {line.split()[-1] for line in maps if re.search(r"/lib(asan|ubsan)\.so", line)}
+    environment = dict(os.environ)
+    if loaded:
+        environment["LD_PRELOAD"] = " ".join(sorted(loaded, key=lambda path: "ubsan" in path))
+    return environment
+
+
 def interrupt(sandbox, argv, delayed, signal_number, while_waiting=lambda: None):
     """Runs argv, sends the signal once a request below `delayed` is being
     answered (late); returns the exit code, stderr and the paths requested."""
     sandbox.clear_requests()
     sandbox.faults.delay(delayed, 4)
-    process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               env=child_environment())
     try:
         deadline = time.monotonic() + 60
         while not any(request.path.startswith(delayed) for request in sandbox.requests):
