@@ -1,5 +1,7 @@
 #include "coroutine.hh"
 
+#include "documentation.hh"
+
 namespace py {
 namespace {
 
@@ -7,14 +9,36 @@ struct State {
     Coroutine::Handle handle;
     Object name;
     bool started = false;
+    // A step is in progress: the coroutine refuses to be re-entered.
     bool running = false;
 
     bool finished() const noexcept { return !handle; }
-    // Drops the body's frame (and every reference its locals own).
+    // Drops the body's frame (and every reference its locals own).  The
+    // coroutine counts as finished before the destructors of the locals run
+    // Python code that might look at it.
     void finish() noexcept {
         if (handle) std::exchange(handle, {}).destroy();
     }
+    int traverse(visitproc visit, void* arg) const {
+        Py_VISIT(name.get());
+        return handle ? handle.promise().traverse(visit, arg) : 0;
+    }
     ~State() { finish(); }
+};
+
+// Marks a step in progress for as long as it lives.  Every release of an
+// object during a step happens inside one: a `__del__` or weakref callback
+// that calls back into the coroutine then sees it executing, as it would see
+// a native coroutine, instead of a half-recorded step.
+class Executing {
+public:
+    explicit Executing(State& state) noexcept : state_(state) { state_.running = true; }
+    ~Executing() { state_.running = false; }
+    Executing(const Executing&) = delete;
+    Executing& operator=(const Executing&) = delete;
+
+private:
+    State& state_;
 };
 
 struct CoroutineObject {
@@ -71,9 +95,12 @@ Step step_awaited(const Object& iterator, Input input) {
         if (input.value.is_none()) return Step{Step::yielded, iterator.attr("__next__")(), {}};
         return Step{Step::yielded, iterator.attr("send")(input.value), {}};
     } catch (Error& error) {
-        if (error.matches(PyExc_StopIteration))
+        if (!error.matches(PyExc_StopIteration)) return Step{Step::raised, {}, std::move(error)};
+        try {
             return Step{Step::returned, error.value().attr("value"), {}};
-        return Step{Step::raised, {}, std::move(error)};
+        } catch (Error& unreadable) {  // a StopIteration whose value cannot be read
+            return Step{Step::raised, {}, std::move(unreadable)};
+        }
     }
 }
 
@@ -103,24 +130,23 @@ Step step_awaited(const Object& iterator, Input input) {
 
 // Runs the coroutine with `input` until it yields to the event loop (the
 // yielded value is returned) or ends (StopIteration or its error is thrown).
-Object drive(State& state, Input input) {
+Object drive(State& state, Input&& input) {
+    Executing executing(state);
+    Input pending = std::move(input);
     CoroutinePromise& promise = state.handle.promise();
     for (;;) {
         if (promise.awaited) {
-            state.running = true;
-            Step step = step_awaited(promise.awaited, std::move(input));
-            state.running = false;
+            Step step = step_awaited(promise.awaited, std::move(pending));
             if (step.kind == Step::yielded) return std::move(step.value);
-            promise.awaited = Object();
+            // The outcome is recorded before the finished iterator is released.
+            Object finished = std::exchange(promise.awaited, Object());
             if (step.kind == Step::returned) promise.resume_value = std::move(step.value);
             else promise.resume_error = std::move(step.error);
         }
         state.started = true;
-        state.running = true;
         state.handle.resume();
-        state.running = false;
         if (state.handle.done()) complete(state);
-        input = Input{none(), {}};
+        pending = Input{none(), {}};
     }
 }
 
@@ -128,8 +154,13 @@ void check_idle(const State& state) {
     if (state.running) raise(PyExc_ValueError, "coroutine already executing");
 }
 
+// A caller may drive the coroutine through a borrowed reference that Python
+// code run by the step drops: the step keeps its own.
+Object keep_alive(PyObject* self) { return Object::borrow(self); }
+
 PyObject* coroutine_send(PyObject* self, PyObject* value) {
     return guarded([&] {
+        Object alive = keep_alive(self);
         State& state = state_of(self);
         check_idle(state);
         if (state.finished()) raise(PyExc_RuntimeError, "cannot reuse already awaited coroutine");
@@ -141,19 +172,20 @@ PyObject* coroutine_send(PyObject* self, PyObject* value) {
 
 PyObject* coroutine_next(PyObject* self) { return coroutine_send(self, Py_None); }
 
-// The exception that throw(type[, value[, traceback]]) asks for, as generators build it.
+// The exception that throw(type[, value[, traceback]]) asks for, as generators
+// build it: the interpreter's own normalisation makes the instance, and what a
+// failing class check raises becomes the exception thrown.
 Error thrown_exception(PyObject* type, PyObject* value, PyObject* traceback) {
+    if (value == Py_None) value = nullptr;
     Object instance;
     if (PyExceptionInstance_Check(type)) {
-        if (value != nullptr && value != Py_None)
-            raise(PyExc_TypeError, "instance exception may not have a separate value");
+        if (value != nullptr) raise(PyExc_TypeError, "instance exception may not have a separate value");
         instance = Object::borrow(type);
     } else if (PyExceptionClass_Check(type)) {
-        Object exception_type = Object::borrow(type);
-        if (value == nullptr || value == Py_None) instance = exception_type();
-        else if (PyObject_IsInstance(value, type) == 1) instance = Object::borrow(value);
-        else if (PyTuple_Check(value)) instance = Object::steal(PyObject_Call(type, value, nullptr));
-        else instance = exception_type(Object::borrow(value));
+        Py_INCREF(type);
+        Py_XINCREF(value);
+        PyErr_Restore(type, value, nullptr);
+        instance = Error().value();
     } else {
         raise_format(PyExc_TypeError,
                      "exceptions must be classes or instances deriving from BaseException, not %U",
@@ -162,12 +194,15 @@ Error thrown_exception(PyObject* type, PyObject* value, PyObject* traceback) {
     if (traceback != nullptr && traceback != Py_None &&
         PyException_SetTraceback(instance.get(), traceback) < 0)
         throw_error();
-    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.get())), instance.get());
+    PyObject* instance_type = reinterpret_cast<PyObject*>(Py_TYPE(instance.get()));
+    Py_INCREF(instance_type);
+    PyErr_Restore(instance_type, instance.release(), nullptr);
     return Error();
 }
 
 PyObject* coroutine_throw(PyObject* self, PyObject* args) {
     return guarded([&] {
+        Object alive = keep_alive(self);
         State& state = state_of(self);
         check_idle(state);
         PyObject* type = nullptr;
@@ -186,6 +221,7 @@ PyObject* coroutine_throw(PyObject* self, PyObject* args) {
 
 PyObject* coroutine_close(PyObject* self, PyObject*) {
     return guarded([&] {
+        Object alive = keep_alive(self);
         State& state = state_of(self);
         check_idle(state);
         if (!state.started || state.finished()) {
@@ -225,15 +261,41 @@ PyObject* coroutine_new(PyTypeObject*, PyObject*, PyObject*) {
     return nullptr;
 }
 
-void coroutine_dealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
+// Ends a coroutine that nobody can drive any more, warning as a native one
+// does when it never started.  The coroutine object itself is not handed to
+// Python code: it may be on its way out.
+void abandon(State& state) {
+    if (!state.started && !state.finished() &&
+        PyErr_WarnFormat(PyExc_RuntimeWarning, 1, "coroutine '%U' was never awaited", state.name.get()) < 0)
+        PyErr_WriteUnraisable(state.name.get());
+    state.finish();
+}
+
+int coroutine_traverse(PyObject* self, visitproc visit, void* arg) {
+    Py_VISIT(Py_TYPE(self));
+    State* state = reinterpret_cast<CoroutineObject*>(self)->state;
+    return state != nullptr ? state->traverse(visit, arg) : 0;
+}
+
+// Breaks a reference cycle through a suspended coroutine by dropping its
+// frame, as collecting a native coroutine's frame does.
+int coroutine_clear(PyObject* self) {
+    State* state = reinterpret_cast<CoroutineObject*>(self)->state;
+    if (state == nullptr || state->running) return 0;
     PyObject *error_type, *error_value, *error_traceback;
     PyErr_Fetch(&error_type, &error_value, &error_traceback);
-    if (State* state = reinterpret_cast<CoroutineObject*>(self)->state) {
-        if (!state->started && !state->finished() &&
-            PyErr_WarnFormat(PyExc_RuntimeWarning, 1, "coroutine '%U' was never awaited",
-                             state->name.get()) < 0)
-            PyErr_WriteUnraisable(self);
+    abandon(*state);
+    PyErr_Restore(error_type, error_value, error_traceback);
+    return 0;
+}
+
+void coroutine_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    PyObject_GC_UnTrack(self);
+    PyObject *error_type, *error_value, *error_traceback;
+    PyErr_Fetch(&error_type, &error_value, &error_traceback);
+    if (State* state = std::exchange(reinterpret_cast<CoroutineObject*>(self)->state, nullptr)) {
+        abandon(*state);
         delete state;
     }
     PyErr_Restore(error_type, error_value, error_traceback);
@@ -243,10 +305,13 @@ void coroutine_dealloc(PyObject* self) {
 }
 
 PyMethodDef coroutine_methods[] = {
-    {"send", coroutine_send, METH_O, nullptr},
-    {"throw", coroutine_throw, METH_VARARGS, nullptr},
-    {"close", coroutine_close, METH_NOARGS, nullptr},
-    {"__await__", coroutine_await_method, METH_NOARGS, nullptr},
+    {"send", coroutine_send, METH_O,
+     method_doc<"send(value, /)", "Send a value into the coroutine; return the next value it yields.">},
+    {"throw", coroutine_throw, METH_VARARGS,
+     "throw(typ[,val[,tb]]) -> raise exception in coroutine,\nreturn next iterated value or raise StopIteration."},
+    {"close", coroutine_close, METH_NOARGS, method_doc<"close()", "Raise GeneratorExit inside the coroutine.">},
+    {"__await__", coroutine_await_method, METH_NOARGS,
+     method_doc<"__await__()", "Return an iterator to be used in await expression.">},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -260,7 +325,16 @@ PyGetSetDef coroutine_getset[] = {
 }  // namespace
 
 void CoroutinePromise::PythonAwait::await_suspend(std::coroutine_handle<>) {
-    promise.awaited = await_iterator(awaitable);
+    // Only the iterator stays: the promise is what the cycle collector sees.
+    Object awaited = std::move(awaitable);
+    promise.awaited = await_iterator(awaited);
+}
+
+int CoroutinePromise::traverse(visitproc visit, void* arg) const {
+    Py_VISIT(result.get());
+    Py_VISIT(awaited.get());
+    Py_VISIT(resume_value.get());
+    return resume_error ? resume_error->traverse(visit, arg) : 0;
 }
 
 Object CoroutinePromise::PythonAwait::await_resume() {
@@ -280,9 +354,11 @@ Object create_coroutine_type(const char* qualified_name) {
         {Py_tp_getset, coroutine_getset},
         {Py_tp_new, reinterpret_cast<void*>(coroutine_new)},
         {Py_am_await, reinterpret_cast<void*>(coroutine_await)},
+        {Py_tp_traverse, reinterpret_cast<void*>(coroutine_traverse)},
+        {Py_tp_clear, reinterpret_cast<void*>(coroutine_clear)},
         {0, nullptr},
     };
-    PyType_Spec spec{qualified_name, sizeof(CoroutineObject), 0, Py_TPFLAGS_DEFAULT, slots};
+    PyType_Spec spec{qualified_name, sizeof(CoroutineObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC, slots};
     return Object::steal(PyType_FromSpec(&spec));
 }
 

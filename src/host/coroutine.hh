@@ -41,6 +41,9 @@ struct CoroutinePromise {
         Object await_resume();
     };
     PythonAwait await_transform(Object awaitable) { return PythonAwait{*this, std::move(awaitable)}; }
+
+    // Visits the Python objects the promise owns, for the cycle collector.
+    int traverse(visitproc visit, void* arg) const;
 };
 
 // Owner of a suspended C++ coroutine body.
@@ -70,6 +73,11 @@ inline Coroutine CoroutinePromise::get_return_object() noexcept {
 Object create_coroutine_type(const char* qualified_name);
 
 // Wraps `body` in a coroutine object of `type` named `name`.
+//
+// The cycle collector sees what the coroutine awaits, not the body's locals:
+// a body that awaits an object it also keeps in a local (or parameter) keeps
+// that object alive as long as it is suspended.  `co_await std::move(x)` hands
+// the object over instead.
 Object make_coroutine(const Object& type, Coroutine body, const char* name);
 
 }  // namespace py

@@ -30,6 +30,8 @@ public:
     bool matches(PyObject* exception_type) const noexcept;
     // The exception instance (normalised on first use).
     Object value();
+    // Visits the exception's objects, for the cycle collector.
+    int traverse(visitproc visit, void* arg) const;
     const char* what() const noexcept override { return "Python exception"; }
 
 private:

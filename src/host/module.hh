@@ -4,6 +4,7 @@
 #pragma once
 
 #include "coroutine.hh"
+#include "documentation.hh"
 #include "object.hh"
 
 namespace py {
@@ -38,10 +39,14 @@ PyObject* function_entry(PyObject* module, PyObject* args, PyObject* kwargs) noe
                    static_cast<PyObject*>(nullptr));
 }
 
-template <FunctionBody Body>
-constexpr PyMethodDef function(const char* name) {
-    return PyMethodDef{name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&function_entry<Body>)),
-                       METH_VARARGS | METH_KEYWORDS, nullptr};
+// The definition of a module function, with its signature written as in
+// Python: `function<body, "name(a, b, c=None)", "Does this.">()`.  Without a
+// summary the function has a text signature but no doc string.
+template <FunctionBody Body, Literal Signature, Literal Summary = "">
+constexpr PyMethodDef function() {
+    return PyMethodDef{name_in<Signature>,
+                       reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&function_entry<Body>)),
+                       METH_VARARGS | METH_KEYWORDS, function_doc<Signature, Summary>};
 }
 
 // Runs a module's exec slot body, turning C++ exceptions into the import error.

@@ -46,8 +46,16 @@ bool Error::matches(PyObject* exception_type) const noexcept {
 
 Object Error::value() {
     PyErr_NormalizeException(&type_, &value_, &traceback_);
-    if (traceback_ != nullptr && value_ != nullptr) PyException_SetTraceback(value_, traceback_);
+    if (traceback_ != nullptr && value_ != nullptr && PyException_SetTraceback(value_, traceback_) < 0)
+        throw_error();
     return Object::borrow(value_ != nullptr ? value_ : Py_None);
+}
+
+int Error::traverse(visitproc visit, void* arg) const {
+    Py_VISIT(type_);
+    Py_VISIT(value_);
+    Py_VISIT(traceback_);
+    return 0;
 }
 
 void throw_error() { throw Error(); }

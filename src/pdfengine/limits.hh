@@ -23,9 +23,10 @@
 //                          of each distinct earlier section named by a
 //                          "startxref ... %%EOF" marker, at most kMaxRevisions
 //                          of them (more are refused): O(n) time per parse.
-//   changed_objects        one pass over both cross-reference tables; JSON of
-//                          each changed object (O(size of that object)) and a
-//                          comparison of raw stream data: O(n).
+//   graph_differences      one breadth-first walk of the objects reachable from
+//                          each trailer (each object once); JSON of each
+//                          object whose cross-reference entry differs, and a
+//                          comparison of its raw stream data: O(n).
 //   object_json,           one object: O(n).
 //   trailer_json
 //   stream_data            one stream decoded, at most

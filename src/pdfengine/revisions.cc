@@ -40,12 +40,16 @@ qpdf_offset_t named_section(const PieceSource& source, qpdf_offset_t marker) {
     return offset > 0 && offset < keyword ? offset : -1;
 }
 
-// Just after the marker at `marker` and one line end (CR, LF or CR LF).
+// Just after the marker at `marker` and one line end (CR, LF or CR LF), which
+// some writers precede with spaces; just after the marker when no line end follows.
 qpdf_offset_t end_after(const PieceSource& source, qpdf_offset_t marker) {
     qpdf_offset_t end = marker + static_cast<qpdf_offset_t>(kEndMarker.size());
-    std::string next = source.slice(end, 2);
-    if (next.compare(0, 2, "\r\n") == 0) return end + 2;
-    if (!next.empty() && (next[0] == '\r' || next[0] == '\n')) return end + 1;
+    constexpr std::size_t kLook = 16;
+    std::string next = source.slice(end, kLook);
+    std::size_t at = next.find_first_not_of(" \t");
+    if (at == std::string::npos) return end;
+    if (next.compare(at, 2, "\r\n") == 0) return end + static_cast<qpdf_offset_t>(at + 2);
+    if (next[at] == '\r' || next[at] == '\n') return end + static_cast<qpdf_offset_t>(at + 1);
     return end;
 }
 

@@ -3,6 +3,7 @@
 #include "arguments.hh"
 #include "coroutine.hh"
 #include "functions.hh"
+#include "interruption.hh"
 #include "module.hh"
 
 namespace corvane::sign {
@@ -30,11 +31,14 @@ py::Coroutine proceed_with_signing_body(py::Globals names, py::Object input_file
     py::Object build_signed_attrs = ext_signer.attr("signed_attrs");
     py::Object signed_attrs = co_await build_signed_attrs(prep_digest.attr("document_digest"), py::str("sha256"),
                                                           py::kw("use_pades", py::boolean(true)));
+    // The library's requests block the loop: stop here when interrupted meanwhile.
+    client::raise_if_interrupted();
 
     py::Object sign_prescribed_attributes = ext_signer.attr("async_sign_prescribed_attributes");
     py::Object sig_cms = co_await sign_prescribed_attributes(py::str("sha256"),
                                                              py::kw("signed_attrs", signed_attrs),
                                                              py::kw("timestamper", timestamper));
+    client::raise_if_interrupted();
 
     py::Object validation_context = names["ValidationContext"](py::kw("allow_fetching", py::boolean(true)));
 
@@ -59,6 +63,7 @@ py::Coroutine proceed_with_signing_body(py::Globals names, py::Object input_file
     // into the document of the first phase.
     py::Object digest_doc_for_signing = pdf_signer.attr("async_digest_doc_for_signing");
     py::Object prepared = co_await digest_doc_for_signing(w);
+    client::raise_if_interrupted();
     py::Object tbs_document = py::unpack(prepared, 3)[1];
     py::Object psi = tbs_document.attr("post_sign_instructions");
 
@@ -68,6 +73,7 @@ py::Coroutine proceed_with_signing_body(py::Globals names, py::Object input_file
                             py::kw("signature_cms", sig_cms),
                             py::kw("post_sign_instr", psi),
                             py::kw("validation_context", validation_context));
+    client::raise_if_interrupted();
     co_return py::none();
 }
 

@@ -3,6 +3,7 @@
 #include "arguments.hh"
 #include "coroutine.hh"
 #include "functions.hh"
+#include "interruption.hh"
 #include "module.hh"
 
 namespace corvane::sign {
@@ -31,6 +32,7 @@ py::Coroutine prep_document_body(py::Globals names, py::Object input_file, py::O
 
     py::Object digest_doc_for_signing = pdf_signer.attr("async_digest_doc_for_signing");
     py::Object prepared = co_await digest_doc_for_signing(w, py::kw("bytes_reserved", names["BYTES_RESERVED"]));
+    client::raise_if_interrupted();
     std::vector<py::Object> items = py::unpack(prepared, 3);
     const py::Object& prep_digest = items[0];
     const py::Object& output_handle = items[2];

@@ -2,7 +2,10 @@
 #include "arguments.hh"
 #include "coroutine.hh"
 #include "functions.hh"
+#include "input_identity.hh"
+#include "interruption.hh"
 #include "module.hh"
+#include "prompt_interrupts.hh"
 #include "replacement_file.hh"
 
 namespace corvane::sign {
@@ -35,6 +38,8 @@ py::Coroutine full_procedure_body(py::Globals names, TimestampSource source, py:
 
     std::vector<py::Object> user_outcome =
         py::unpack(names["crvn_request_user_info"](api_token, tenant_id, user_id, email), 2);
+    // Requests block the loop: a Ctrl-C or cancel() that came meanwhile is acted on here.
+    client::raise_if_interrupted();
     const py::Object& check_user_info = user_outcome[0];
     const py::Object& user_info = user_outcome[1];
     if (!check_user_info.truthy()) {
@@ -44,7 +49,11 @@ py::Coroutine full_procedure_body(py::Globals names, TimestampSource source, py:
 
     py::Object reason_text = reason_text_for(names, user_info);
 
+    // Which file is read, so that a run writing over its own input cannot
+    // overwrite a newer version put there meanwhile.
+    client::InputIdentity input_identity(input_file, output_file);
     py::Object prepared = co_await names["prep_document"](input_file, field_name, reason_text);
+    client::raise_if_interrupted();
     std::vector<py::Object> prepared_items = py::unpack(prepared, 2);
     const py::Object& prep_digest = prepared_items[0];
     const py::Object& output = prepared_items[1];
@@ -56,6 +65,7 @@ py::Coroutine full_procedure_body(py::Globals names, TimestampSource source, py:
 
     std::vector<py::Object> signing_outcome = py::unpack(
         names["crvn_request_certificate_info"](api_token, tenant_id, user_id, pki, digest_b64), 2);
+    client::raise_if_interrupted();
     const py::Object& check_signing_response = signing_outcome[0];
     const py::Object& signing_response = signing_outcome[1];
     if (!check_signing_response.truthy()) {
@@ -83,10 +93,12 @@ py::Coroutine full_procedure_body(py::Globals names, TimestampSource source, py:
     co_await names["proceed_with_signing"](input_file, field_name, prep_digest, output, signature, certificate,
                                            timestamp_url, timestamp_username, timestamp_password);
 
+    client::raise_if_interrupted();
+
     // The output file appears only complete: written beside the target, then renamed over it.
-    client::ReplacementFile f(output_file);
+    client::ReplacementFile f(output_file, &input_identity);
     py::Object content = output.attr("getbuffer")();
-    f.file().attr("write")(content);
+    f.write(content);
     content.attr("release")();
     f.commit();
     co_return py::none();
@@ -114,6 +126,7 @@ py::Object run_procedure(const py::Object& module, PyObject* args, PyObject* kwa
         kProcedureParameters(name, 5).bind(args, kwargs);
     py::Globals names(module);
     py::Object coroutine = names[procedure](input_file, output_file, api_token, tenant_id, pki, user_id, email);
+    client::PromptInterrupts prompt_interrupts;
     names["asyncio"].attr("run")(coroutine);
     return py::none();
 }

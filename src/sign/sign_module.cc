@@ -30,14 +30,21 @@ void exec_module(const py::Object& module) {
     py::bind(module, "CRVN_DOMAIN_URL", py::str("https://api.corvane.com"));
 
     static PyMethodDef functions[] = {
-        py::function<crvn_request_certificate_info>("crvn_request_certificate_info"),
-        py::function<crvn_request_user_info>("crvn_request_user_info"),
-        py::function<prep_document>("prep_document"),
-        py::function<proceed_with_signing>("proceed_with_signing"),
-        py::function<full_procedure>("full_procedure"),
-        py::function<full_procedure_test>("full_procedure_test"),
-        py::function<sign_crvn>("sign_crvn"),
-        py::function<sign_test>("sign_test"),
+        py::function<crvn_request_certificate_info,
+                     "crvn_request_certificate_info(api_token, tenant_id, user_id, pki, digest_b64)">(),
+        py::function<crvn_request_user_info, "crvn_request_user_info(api_token, tenant_id, user_id, email)">(),
+        py::function<prep_document, "prep_document(input_file, field_name, reason)">(),
+        py::function<proceed_with_signing,
+                     "proceed_with_signing(input_file, field_name, prep_digest, output_handle, signature, "
+                     "certificate, timestamp_url, timestamp_username, timestamp_password)">(),
+        py::function<full_procedure,
+                     "full_procedure(input_file, output_file, api_token, tenant_id, pki, user_id, email)">(),
+        py::function<full_procedure_test,
+                     "full_procedure_test(input_file, output_file, api_token, tenant_id, pki, user_id, email)">(),
+        py::function<sign_crvn,
+                     "sign_crvn(input_file, output_file, api_token, tenant_id, pki, user_id=None, email=None)">(),
+        py::function<sign_test,
+                     "sign_test(input_file, output_file, api_token, tenant_id, pki, user_id=None, email=None)">(),
     };
     for (PyMethodDef& definition : functions) py::bind_function(module, &definition);
 }

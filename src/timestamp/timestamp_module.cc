@@ -21,9 +21,9 @@ void exec_module(const py::Object& module) {
     py::bind(module, "CRVN_DOMAIN_URL", py::str("https://api.corvane.com"));
 
     static PyMethodDef functions[] = {
-        py::function<crvn_request_timestamp_info>("crvn_request_timestamp_info"),
-        py::function<timestamp_crvn>("timestamp_crvn"),
-        py::function<timestamp_test>("timestamp_test"),
+        py::function<crvn_request_timestamp_info, "crvn_request_timestamp_info(api_token, tenant_id)">(),
+        py::function<timestamp_crvn, "timestamp_crvn(input_file, output_file, api_token, tenant_id)">(),
+        py::function<timestamp_test, "timestamp_test(input_file, output_file, api_token, tenant_id)">(),
     };
     for (PyMethodDef& definition : functions) py::bind_function(module, &definition);
 }

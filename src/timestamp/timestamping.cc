@@ -4,6 +4,8 @@
 #include "timestamping.hh"
 
 #include "arguments.hh"
+#include "input_identity.hh"
+#include "prompt_interrupts.hh"
 #include "replacement_file.hh"
 #include "service_request.hh"
 
@@ -49,15 +51,20 @@ void timestamp_document(const py::Globals& names, TimestampSource source, const 
                                 : names["timestamps"].attr("HTTPTimeStamper")(names["DUMMY_HTTP_TS"]);
     if (!tst_client) return;
 
+    // Which file is read, so that a run writing over its own input cannot
+    // overwrite a newer version put there meanwhile.
+    client::InputIdentity input_identity(input_file, output_file);
     py::Object pdf_buffer = names["open"](input_file, py::str("rb"));
     py::Object w = names["IncrementalPdfFileWriter"](pdf_buffer);
 
     // The document is written beside the output and put in its place only
     // once complete: a failure never truncates or half-writes the output.
-    client::ReplacementFile outf(output_file);
+    client::ReplacementFile outf(output_file, &input_identity);
     py::Object timestamp_pdf = names["signers"].attr("PdfTimeStamper")(tst_client).attr("timestamp_pdf");
     py::Object md_algorithm = names["signers"].attr("DEFAULT_MD");
     py::Object validation_context = names["ValidationContext"](py::kw("allow_fetching", py::boolean(true)));
+    // The library may gather validation data under its own asyncio.run.
+    client::PromptInterrupts prompt_interrupts;
     timestamp_pdf(py::kw("pdf_out", w),
                   py::kw("md_algorithm", md_algorithm),
                   py::kw("timestamper", tst_client),

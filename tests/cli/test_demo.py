@@ -18,8 +18,8 @@ def test_demo_prints_a_valid_b_lta_report(corvane, tmp_path, monkeypatch, given)
     run = corvane("demo", *arguments)
     assert run.code == 0, run.out + run.err
     summary = [line.split() for line in run.out.splitlines() if line.startswith("Signature1 ")]
-    assert summary[0][-2:] == ["B-LTA", "VALID"]
-    assert run.out.rstrip().splitlines()[-1].startswith("VALID")
+    assert summary[0][-2:] == ["B-LTA", "TOTAL-PASSED"]
+    assert run.out.rstrip().splitlines()[-1].startswith("TOTAL-PASSED")
     assert output.read_bytes().startswith(source.read_bytes() if given else sample_pdf())
 
 

@@ -2,11 +2,14 @@
 
 import asyncio
 import base64
+import errno
 import gc
 import io
 import json
 import os
+import shutil
 import stat
+import subprocess
 
 import pytest
 
@@ -268,3 +271,149 @@ def test_a_pipe_as_output_is_written_in_place_not_replaced(monkeypatch, tmp_path
     assert received == [SIGNED]
     assert stat.S_ISFIFO(pipe.stat().st_mode)
     assert os.listdir(tmp_path) == ["pipe.pdf"]
+
+
+def _kept_owner_group_and_mode(tmp_path):
+    if os.geteuid() != 0:
+        pytest.skip("giving a file to another user needs root")
+    target = tmp_path / "theirs.pdf"
+    target.write_bytes(b"old")
+    os.chown(target, 4321, 4322)
+    target.chmod(0o6750)
+    run(sign.sign_crvn, target)
+    status = target.stat()
+    assert (status.st_uid, status.st_gid, stat.S_IMODE(status.st_mode)) == (4321, 4322, 0o750)
+    assert target.read_bytes() == SIGNED
+
+
+def _hard_links_keep_sharing(tmp_path):
+    target = tmp_path / "out.pdf"
+    target.write_bytes(b"old content, longer than the signed document is")
+    os.link(target, tmp_path / "link.pdf")
+    run(sign.sign_crvn, target)
+    assert (tmp_path / "link.pdf").read_bytes() == SIGNED
+    assert os.path.samefile(target, tmp_path / "link.pdf")
+
+
+def _symlink_loop_is_refused_like_open(tmp_path):
+    target = tmp_path / "a.pdf"
+    target.symlink_to(tmp_path / "b.pdf")
+    (tmp_path / "b.pdf").symlink_to(target)
+    with pytest.raises(OSError) as error:
+        run(sign.sign_crvn, target)
+    assert (error.value.errno, error.value.filename) == (errno.ELOOP, str(target))
+    assert target.is_symlink() and (tmp_path / "b.pdf").is_symlink()
+
+
+def _longest_name_is_replaced(tmp_path):
+    target = tmp_path / ("n" * 251 + ".pdf")
+    target.write_bytes(b"old")
+    run(sign.sign_crvn, target)
+    assert target.read_bytes() == SIGNED
+
+
+def _no_new_entry_possible_beside_target(tmp_path):
+    folder = tmp_path / "sealed"
+    folder.mkdir()
+    target = folder / "out.pdf"
+    target.write_bytes(b"old content, longer than the signed document is")
+    # Root ignores permissions; an immutable folder stops even root from adding entries.
+    if os.geteuid() == 0:
+        if not shutil.which("chattr") or subprocess.run(["chattr", "+i", str(folder)],
+                                                         capture_output=True).returncode != 0:
+            pytest.skip("this file system cannot make a folder immutable")
+        unseal = lambda: subprocess.run(["chattr", "-i", str(folder)], check=True)  # noqa: E731
+    else:
+        folder.chmod(0o500)
+        unseal = lambda: folder.chmod(0o700)  # noqa: E731
+    try:
+        run(sign.sign_crvn, target)
+    finally:
+        unseal()
+    assert target.read_bytes() == SIGNED
+
+
+def _bind_mounted_file_is_written_in_place(tmp_path):
+    mounted = tmp_path / "mounted.pdf"
+    mounted.write_bytes(b"old content, longer than the signed document is")
+    target = tmp_path / "out.pdf"
+    target.write_bytes(b"")
+    if not shutil.which("mount") or subprocess.run(["mount", "--bind", str(mounted), str(target)],
+                                                   capture_output=True).returncode != 0:
+        pytest.skip("cannot bind-mount here")
+    try:
+        run(sign.sign_crvn, target)
+        assert target.read_bytes() == SIGNED
+    finally:
+        subprocess.run(["umount", str(target)], check=True)
+    assert mounted.read_bytes() == SIGNED
+
+
+def _protected_symlink_in_sticky_folder(tmp_path):
+    with open("/proc/sys/fs/protected_symlinks") as setting:
+        if setting.read().strip() != "1" or os.geteuid() != 0:
+            pytest.skip("needs root and the kernel's protected_symlinks")
+    real = tmp_path / "real.pdf"
+    real.write_bytes(b"old")
+    sticky = tmp_path / "shared"
+    sticky.mkdir()
+    sticky.chmod(0o1777)
+    link = sticky / "out.pdf"
+    link.symlink_to(real)
+    os.lchown(link, 4321, 4321)
+    with pytest.raises(PermissionError):
+        run(sign.sign_crvn, link)
+    assert real.read_bytes() == b"old"
+
+
+@pytest.mark.parametrize("case", [
+    _kept_owner_group_and_mode, _hard_links_keep_sharing, _symlink_loop_is_refused_like_open,
+    _longest_name_is_replaced, _no_new_entry_possible_beside_target, _bind_mounted_file_is_written_in_place,
+    _protected_symlink_in_sticky_folder,
+], ids=lambda case: case.__name__.strip("_"))
+def test_output_follows_the_semantics_of_open(monkeypatch, tmp_path, case):
+    Procedure(monkeypatch)
+    case(tmp_path)
+    assert not [name for _, _, names in os.walk(tmp_path) for name in names if name.endswith(".tmp")]
+
+
+def test_cancellation_while_a_step_blocks_leaves_the_output(monkeypatch, out):
+    Procedure(monkeypatch)
+
+    async def cancelled_meanwhile(*args):
+        # As a Ctrl-C under asyncio.run does while a blocking request runs:
+        # the task is cancelled but does not suspend again.
+        asyncio.current_task().cancel()
+
+    monkeypatch.setattr(sign, "proceed_with_signing", cancelled_meanwhile)
+    out.write_bytes(b"precious")
+
+    async def main():
+        task = asyncio.ensure_future(sign.full_procedure("in.pdf", str(out), "t", "n", "p", None, None))
+        with pytest.raises(asyncio.CancelledError):
+            await task
+        return task.cancelled()
+
+    assert asyncio.run(main())
+    assert out.read_bytes() == b"precious"
+    assert os.listdir(out.parent) == ["out.pdf"]
+
+
+def test_input_replaced_while_signing_in_place_is_not_overwritten(monkeypatch, tmp_path):
+    procedure = Procedure(monkeypatch)
+    document = tmp_path / "doc.pdf"
+    document.write_bytes(b"version 1")
+    newer = tmp_path / "newer.pdf"
+    newer.write_bytes(b"version 2")
+    answer = sign.crvn_request_certificate_info
+
+    def another_program_saves_meanwhile(*args):
+        os.replace(newer, document)
+        return answer(*args)
+
+    monkeypatch.setattr(sign, "crvn_request_certificate_info", another_program_saves_meanwhile)
+    with pytest.raises(RuntimeError, match="doc.pdf.*replaced"):
+        sign.sign_crvn(str(document), str(document), "t", "n", "p")
+    assert document.read_bytes() == b"version 2"
+    assert os.listdir(tmp_path) == ["doc.pdf"]
+    assert "proceed_with_signing" in procedure.calls.names()

@@ -159,3 +159,19 @@ def test_same_path_is_replaced_only_on_success(library, files, capsys):
     source, _ = files
     timestamp.timestamp_test(str(source), str(source), None, None)
     assert source.read_bytes() == b"%PDF-timestamped"
+
+
+def test_hard_linked_output_is_written_in_place_once_complete(library, monkeypatch, files, capsys):
+    source, target = files
+    target.write_bytes(b"old content, longer than the timestamped document")
+    os.link(target, target.parent / "link.pdf")
+
+    def checked(output, **_):
+        output.write(b"%PDF-timestamped")
+        assert target.read_bytes().startswith(b"old content")  # nothing in place before the end
+
+    monkeypatch.setattr(library, "timestamp_pdf", checked)
+    timestamp.timestamp_test(str(source), str(target), None, None)
+    assert capsys.readouterr().out == "Done\n"
+    assert (target.parent / "link.pdf").read_bytes() == b"%PDF-timestamped"
+    assert sorted(os.listdir(target.parent)) == ["in.pdf", "link.pdf", "out.pdf"]

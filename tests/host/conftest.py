@@ -13,8 +13,18 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 PROBE_SOURCE = ROOT / "tests" / "host" / "probe"
 
 
+def _sanitized():
+    """Whether this interpreter runs with the address sanitizer's runtime loaded
+    (scripts/sanitize): the probe is then instrumented too."""
+    try:
+        return "libasan" in pathlib.Path("/proc/self/maps").read_text()
+    except OSError:
+        return False
+
+
 def _build_probe():
-    build_dir = ROOT / "build" / ("host-probe-%d.%d" % sys.version_info[:2])
+    sanitized = _sanitized()
+    build_dir = ROOT / "build" / ("host-probe-%d.%d%s" % (*sys.version_info[:2], "-sanitize" * sanitized))
     bin_dir = pathlib.Path(sys.executable).parent
     env = dict(os.environ, PATH=str(bin_dir) + os.pathsep + os.environ.get("PATH", ""))
     cmake = shutil.which("cmake", path=env["PATH"])
@@ -22,6 +32,10 @@ def _build_probe():
         pytest.fail("cmake is needed to build the host-layer probe (pip install cmake)")
     configure = [cmake, "-S", str(PROBE_SOURCE), "-B", str(build_dir),
                  "-DPython_EXECUTABLE=" + sys.executable, "-DCMAKE_BUILD_TYPE=Debug"]
+    if sanitized:
+        configure += ["-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=undefined "
+                      "-fno-omit-frame-pointer",
+                      "-DCMAKE_MODULE_LINKER_FLAGS=-fsanitize=address,undefined"]
     if shutil.which("ninja", path=env["PATH"]):
         configure += ["-G", "Ninja"]
     for command in (configure, [cmake, "--build", str(build_dir), "-j2"]):

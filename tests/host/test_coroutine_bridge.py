@@ -2,7 +2,10 @@
 to asyncio and to code that drives coroutines by hand."""
 
 import asyncio
+import functools
 import gc
+import operator
+import sys
 import warnings
 
 import pytest
@@ -155,6 +158,114 @@ def test_dropping_a_suspended_coroutine_releases_its_frame(probe):
     assert cleaned == [True]
 
 
+# How an awaited iterator finishes, raised from C so that no traceback keeps
+# the iterator alive past the step that finished it.
+FINISHES = {
+    "returns": (functools.partial(next, iter(())), StopIteration),
+    "raises": (functools.partial(operator.getitem, {}, "finished"), KeyError),
+}
+
+
+@pytest.mark.parametrize("finish", sorted(FINISHES))
+@pytest.mark.parametrize("reenter", [
+    lambda c: c.send(None), lambda c: c.throw(KeyError), lambda c: c.close(),
+], ids=["send", "throw", "close"])
+def test_a_coroutine_cannot_be_reentered_while_it_steps(await_one, finish, reenter):
+    """Releasing a finished iterator can run Python code that drives the
+    coroutine again: it must find the coroutine executing, not half-stepped."""
+    next_step, outcome = FINISHES[finish]
+    seen = {}
+
+    class Iterator:
+        __next__ = next_step
+
+        def __iter__(self):
+            return self
+
+        def __del__(self):
+            try:
+                reenter(seen["coroutine"])
+            except BaseException as error:
+                seen["error"] = error
+
+    class Awaitable:
+        def __await__(self):
+            return Iterator()
+
+    seen["coroutine"] = coroutine = await_one(Awaitable())
+    with pytest.raises(outcome):
+        coroutine.send(None)
+    assert repr(seen["error"]) == repr(ValueError("coroutine already executing"))
+
+
+class FailingChecks(type):
+    def __instancecheck__(cls, instance):
+        raise LookupError("instance check failed")
+
+    def __subclasscheck__(cls, subclass):
+        raise LookupError("subclass check failed")
+
+
+class Unusual(Exception, metaclass=FailingChecks):
+    pass
+
+
+@pytest.mark.parametrize("value", ["text", ValueError("other")])
+def test_throw_reports_what_a_failing_class_check_raises(await_one, value):
+    coroutine = await_one(YieldTwice())
+    coroutine.send(None)
+    with pytest.raises(LookupError, match="subclass check failed"):
+        coroutine.throw(Unusual, value)
+
+
+def test_a_suspended_coroutine_in_an_unreachable_task_cycle_is_collected(probe):
+    """Task -> coroutine -> awaited future -> Task: the collector must see the
+    coroutine's part of the cycle, and freeing it must free the C++ frame."""
+    cleaned = []
+
+    async def abandon_a_task():
+        loop = asyncio.get_running_loop()
+        loop.set_exception_handler(lambda loop, context: None)  # "Task was destroyed but it is pending!"
+        task = loop.create_task(
+            probe.await_with_cleanup(loop.create_future(), lambda: cleaned.append(True)))
+        await asyncio.sleep(0)
+        assert not task.done()
+        del task
+        gc.collect()
+        return list(cleaned)
+
+    assert asyncio.run(abandon_a_task()) == [True]
+
+
+def test_a_coroutine_dropped_by_its_driver_during_a_step_finishes_the_step(probe):
+    """A Task drives its coroutine through its own reference, which
+    re-initialising the task drops while the step runs."""
+    state = {"cleaned": [], "replacement": asyncio.sleep(0)}
+
+    class Reinitialising:
+        def __iter__(self):
+            return self
+
+        def __next__(self):
+            state.pop("task").__init__(state["replacement"])
+            gc.collect()
+            raise StopIteration("stepped")
+
+    class Awaitable:
+        def __await__(self):
+            return Reinitialising()
+
+    async def main():
+        asyncio.get_running_loop().set_exception_handler(lambda loop, context: None)
+        state["task"] = asyncio.ensure_future(
+            probe.await_with_cleanup(Awaitable(), lambda: state["cleaned"].append(True)))
+        await asyncio.sleep(0.01)
+
+    asyncio.run(main())
+    state["replacement"].close()  # the re-initialised task may never run it
+    assert state["cleaned"] == [True]
+
+
 def test_never_awaited_coroutine_warns_like_a_native_one(probe):
     with warnings.catch_warnings(record=True) as caught:
         warnings.simplefilter("always")
@@ -162,6 +273,17 @@ def test_never_awaited_coroutine_warns_like_a_native_one(probe):
         del coroutine
         gc.collect()
     assert [str(w.message) for w in caught] == ["coroutine 'await_one' was never awaited"]
+
+
+def test_never_awaited_warning_raised_as_an_error_is_reported(await_one, monkeypatch):
+    reported = []
+    monkeypatch.setattr(sys, "unraisablehook", lambda report: reported.append(str(report.exc_value)))
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        coroutine = await_one(YieldTwice())
+        del coroutine
+        gc.collect()
+    assert reported == ["coroutine '%s' was never awaited" % await_one.__name__]
 
 
 @pytest.mark.parametrize("call, message", [

@@ -230,7 +230,7 @@ def outcome(call):
 
 HOSTILE_CALLERS = [
     ("engine.revisions(mock.Mock(spec=engine.Document))", "TypeError"),
-    ("engine.changed_objects(engine.open(data), mock.MagicMock(spec=engine.Document))", "TypeError"),
+    ("engine.graph_differences(engine.open(data), mock.MagicMock(spec=engine.Document))", "TypeError"),
     ("engine.stream_data(type('Fake', (), {'__slots__': ('a', 'b', 'c'), '__class__': engine.Document})(), 1, 0)",
      "TypeError"),
     ("(setattr(engine, 'Document', object), type(engine.open(data)).__name__)[1]", "str"),

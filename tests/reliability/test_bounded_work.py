@@ -87,7 +87,7 @@ CALLS = {
     "deeply-nested-arrays": (deeply_nested_arrays, ["engine.object_json(doc, 1, 0)", PREPARE,
                                                     "engine.trailer_json(doc)"]),
     "many-revisions": (many_revisions, ["engine.revisions(doc)", PREPARE, "doc.append_dss([b'new'], [], [])",
-                                        "engine.changed_objects(engine.open(data[:len(data) // 2]), doc)"]),
+                                        "engine.graph_differences(engine.open(data[:len(data) // 2]), doc)"]),
     "many-end-markers": (many_end_markers_naming_the_first_section, ["engine.revisions(doc)"]),
     "prev-loop": (prev_loop, ["doc.fields()"]),
 }

@@ -2,11 +2,13 @@
 changed, and single objects, on every kind of file qpdf writes."""
 
 import json
+import time
 
 import pytest
 
 from CorvaneSDK.CorvaneSign.corvane_signature.exceptions import PdfReadError
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from support.attack_writers import Update
 from support.sample_pdfs import PAGE_CONTENT, document, hybrid, qpdf, with_update
 
 NEW_CONTENT = b"<< /Length 9 >>\nstream\nBT (x) ET\nendstream"
@@ -41,6 +43,18 @@ def test_an_end_marker_inside_a_stream_is_no_revision():
         (int(data.rsplit(b"startxref", 1)[1].split()[0]), len(data))]
 
 
+def test_repeated_end_markers_are_parsed_once_each():
+    big = document(extra_objects={9: (b"", b"0" * (2 << 20))})
+    # Comment markers after the first revision, each naming an offset where no section starts.
+    markers = b"%%startxref %d\n%%%%EOF\n" % len(big) * 100
+    data = with_update(big + markers, {10: b"(x)"})
+    data = data.replace(b"/Prev %d" % len(big), b"/Prev %d" % int(big.rsplit(b"startxref", 1)[1].split()[0]))
+    started = time.monotonic()
+    ends = [end for _xref, end in _pdfengine.revisions(_pdfengine.open(data))]
+    assert time.monotonic() - started < 10  # a guard against a parse per marker, not a benchmark
+    assert ends == [len(big), len(data)]
+
+
 def test_a_file_without_final_end_marker_still_has_its_last_revision():
     data = with_update(document(), {4: NEW_CONTENT})
     cut = data[:data.rindex(b"%%EOF")]
@@ -48,23 +62,32 @@ def test_a_file_without_final_end_marker_still_has_its_last_revision():
     assert [end for _xref, end in revisions] == [len(document()), len(cut)]
 
 
-def _changes(before, after):
-    return {(number, generation): (before_json, after_json, data_changed)
-            for number, generation, before_json, after_json, data_changed
-            in _pdfengine.changed_objects(_pdfengine.open(before), _pdfengine.open(after))}
+def _differences(before, after):
+    return {(item[0], item[1]): item[2:] for item in
+            _pdfengine.graph_differences(_pdfengine.open(before), _pdfengine.open(after))}
 
 
-def test_changed_objects_lists_new_and_changed_ones_only():
-    original = document()
-    page = json.loads(_pdfengine.object_json(_pdfengine.open(original), 5, 0))
+def test_graph_differences_list_what_resolves_or_is_reached_differently():
+    original = document(extra_objects={9: b"[1 2 3]"})
     same_page = b"<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>"
-    updated = with_update(original, {4: NEW_CONTENT, 5: same_page, 9: b"[1 2 3]"})
-    changes = _changes(original, updated)
-    assert set(changes) == {(4, 0), (9, 0)}  # the page was written again unchanged
-    before, after, data_changed = changes[(4, 0)]
-    assert data_changed and json.loads(before)["dict"]["/Length"] == len(PAGE_CONTENT)
-    assert changes[(9, 0)][0] is None and json.loads(changes[(9, 0)][1]) == [1, 2, 3]
-    assert page == {"/Type": "/Page", "/Parent": "2 0 R", "/Contents": "4 0 R"}
+    updated = with_update(original, {4: NEW_CONTENT, 5: same_page, 9: b"(unused)", 10: b"(also unused)",
+                                     3: b"<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Extra 11 0 R >>"})
+    found = _differences(original, updated)
+    # The page was written again unchanged; 9 and 10 are reached by nothing; 11 is missing in both.
+    assert set(found) == {(3, 0), (4, 0)}
+    before, after, same, data_changed, conflict, earlier, later = found[(4, 0)]
+    assert data_changed and not same and not conflict
+    assert json.loads(before)["dict"]["/Length"] == len(PAGE_CONTENT)
+    assert earlier[:2] == later[:2] == (True, False) and (5, 0, "/Contents") in later[2]
+    assert found[(3, 0)][2] is False and (2, 0, "/Resources/Font/F1") in found[(3, 0)][6][2]
+
+
+def test_a_later_generation_of_a_signed_object_is_a_conflict():
+    original = document()
+    update = Update(original)
+    update.put("4 0 R", NEW_CONTENT, generation=1)
+    before, after, same, _data, conflict, _earlier, later = _differences(original, update.bytes())[(4, 0)]
+    assert conflict and after is None and before is not None and not same and later[0]
 
 
 def test_objects_trailer_streams_and_signature_values():

@@ -12,6 +12,7 @@ import tempfile
 from .errors import CommandError
 from .report_text import render_report
 from .service_commands import file_identity, rebound
+from ..verification.verdicts import exit_code
 from .verify_command import load_trust_roots, verify_file
 
 __all__ = ["add_demo_parser", "DEFAULT_OUTPUT", "sample_pdf"]
@@ -71,7 +72,7 @@ def _demo(arguments):
     report = verify_file(output, roots)
     _say()
     sys.stdout.write(render_report(report))
-    return 0 if report["valid"] else 1
+    return exit_code(report["indication"])
 
 
 def add_demo_parser(commands):

@@ -39,8 +39,8 @@ def _chain(entry):
     chain = " > ".join(entry["certificate_chain"]) or "-"
     trusted = entry["trusted_root"]
     if trusted is None:
-        return "%s (trust not checked: no --trust given)" % chain
-    return "%s (%s)" % (chain, "ends at a trusted root" if trusted else "NOT TRUSTED")
+        return "%s (trust not decided: no trust anchor given)" % chain
+    return "%s (%s)" % (chain, "valid path to a trust anchor" if trusted else "NO VALID PATH")
 
 
 def _revocation(entry):
@@ -52,7 +52,7 @@ def _revocation(entry):
             revocation["ocsp_responses"], revocation["crls"], revocation["source"])
     if revocation["status"] == "revoked":
         return "REVOKED: %s" % revocation["problem"]
-    return "no complete revocation data (%s)" % revocation["source"]
+    return "MISSING: no complete revocation data (%s)" % revocation["source"]
 
 
 def _timestamp(entry):
@@ -65,6 +65,13 @@ def _timestamp(entry):
 
 def _verdict(flag):
     return "valid" if flag else "INVALID"
+
+
+def _result(entry):
+    """TOTAL-PASSED, or the indication and sub-indication joined, e.g. INDETERMINATE/TRY_LATER."""
+    if entry["sub_indication"] is None:
+        return entry["indication"]
+    return "%s/%s" % (entry["indication"], entry["sub_indication"])
 
 
 def _details(entry):
@@ -80,20 +87,29 @@ def _details(entry):
         ("later changes", _later(entry)),
         ("digest", _verdict(entry["digest_valid"])),
         ("signature", _verdict(entry["signature_valid"])),
+        ("validated at", _time(entry["validation_time"])),
         ("chain", _chain(entry)),
         ("revocation", _revocation(entry)),
     ]
     if entry["type"] == "signature":
         rows.append(("PAdES level", entry["pades_level"] or "-"))
-    rows.append(("result", "VALID" if entry["valid"] else "INVALID"))
+    rows.append(("result", _result(entry)))
     rows += [("problem", problem) for problem in entry["problems"]]
     rows += [("note", note) for note in entry["notes"]]
     return rows
 
 
+def _conclusion(indication, entries):
+    count = sum(1 for entry in entries if entry["indication"] == indication)
+    if indication == "TOTAL-PASSED":
+        return "TOTAL-PASSED: every signature and document timestamp passed"
+    if indication == "TOTAL-FAILED":
+        return "TOTAL-FAILED: %d of %d failed verification" % (count, len(entries))
+    return "INDETERMINATE: %d of %d could not be decided (see their problems)" % (count, len(entries))
+
+
 def render_report(report):
     entries = report["signatures"]
-    failed = sum(1 for entry in entries if not entry["valid"])
     lines = ["%s: %d bytes, %d revisions, %d signature(s) and document timestamp(s)" % (
         report["file"] or "document", report["size"], report["revisions"], len(entries))]
     summary = [("Field", "Type", "Signed by", "Time", "Level", "Result")]
@@ -101,7 +117,7 @@ def render_report(report):
         time = entry["signing_time"] if entry["type"] == "signature" else entry["timestamp_time"]
         signer = entry["certificate_chain"][0] if entry["certificate_chain"] else "-"
         summary.append((entry["field"], entry["type"], signer, _time(time), entry["pades_level"] or "-",
-                        "VALID" if entry["valid"] else "INVALID"))
+                        _result(entry)))
     lines.append("")
     lines += _columns(summary)
     for entry in entries:
@@ -110,8 +126,5 @@ def render_report(report):
     lines.append("")
     for problem in report["problems"]:
         lines.append("problem: %s" % problem)
-    if failed:
-        lines.append("INVALID: %d of %d failed verification" % (failed, len(entries)))
-    else:
-        lines.append("VALID: every signature and document timestamp verifies")
+    lines.append(_conclusion(report["indication"], entries))
     return "\n".join(lines) + "\n"

@@ -10,7 +10,9 @@ repeats the service's answer.
 import contextlib
 import io
 import os
+import signal
 import sys
+import threading
 
 from .errors import CommandError
 
@@ -86,6 +88,24 @@ def _refusals_recorded(module, request_names, refusals):
             setattr(module, name, request)
 
 
+@contextlib.contextmanager
+def _terminated_by_exception():
+    """SIGTERM ends the command by an exception rather than on the spot, so
+    the client removes its unfinished output file on the way out."""
+    if threading.current_thread() is not threading.main_thread():
+        yield
+        return
+
+    def terminate(signum, frame):
+        raise SystemExit(128 + signum)
+
+    previous = signal.signal(signal.SIGTERM, terminate)
+    try:
+        yield
+    finally:
+        signal.signal(signal.SIGTERM, previous if previous is not None else signal.SIG_DFL)
+
+
 def _scrub(text, secret):
     return text.replace(secret, "***") if secret else text
 
@@ -100,7 +120,8 @@ def _run_client(arguments, module, entry, args, request_names):
     printed = io.StringIO()
     try:
         with rebound(module, CRVN_DOMAIN_URL=arguments.service_url, DUMMY_HTTP_TS=arguments.test_tsa_url), \
-                _refusals_recorded(module, request_names, refusals), contextlib.redirect_stdout(printed):
+                _refusals_recorded(module, request_names, refusals), contextlib.redirect_stdout(printed), \
+                _terminated_by_exception():
             entry(*args)
     except Exception as error:
         raise CommandError(_scrub("%s: %s" % (type(error).__name__, error), token)) from None

@@ -1,36 +1,90 @@
-"""``corvane verify FILE [--trust CA.pem ...] [--json]``.
+"""``corvane verify FILE [--trust CA.pem|DIR ...] [--system-trust] [--json]``.
 
-Exit status: 0 when every signature and document timestamp is valid, 1 when
-any is not, 2 when there is nothing to verify (no signatures, a file that is
-not a readable PDF, an unusable --trust file).
+Exit status: 0 when every signature and document timestamp is TOTAL-PASSED,
+1 when any is TOTAL-FAILED, 3 when none failed but some are INDETERMINATE
+(for instance when no trust anchor was given), 2 when there is nothing to
+verify (no signatures, a file that is not a readable PDF, an unusable trust
+file or folder).
 """
 
 import json
+import os
 import sys
 
 from .errors import CommandError
 from .report_text import render_report
 
-__all__ = ["add_verify_parser", "load_trust_roots", "verify_file"]
+__all__ = ["add_verify_parser", "load_trust_roots", "system_trust_roots", "verify_file", "SYSTEM_BUNDLES"]
 
 NOTHING_TO_VERIFY = 2
 
+# The operating system's bundle of trusted CAs: Debian/Ubuntu, Fedora/RHEL, Alpine/BSD.
+SYSTEM_BUNDLES = ("/etc/ssl/certs/ca-certificates.crt", "/etc/pki/tls/certs/ca-bundle.crt", "/etc/ssl/cert.pem")
+
+
+def _certificates_in_file(path):
+    from ..CorvaneSign.corvane_certvalidator.decoding import certificates_from_bytes
+    with open(path, "rb") as handle:
+        return certificates_from_bytes(handle.read())
+
+
+def _certificates_in_folder(path):
+    """Every certificate of the folder's files; files that hold none (notes, keys) are passed over."""
+    certs = []
+    for name in sorted(os.listdir(path)):
+        member = os.path.join(path, name)
+        if not os.path.isfile(member):
+            continue
+        try:
+            certs.extend(_certificates_in_file(member))
+        except (OSError, ValueError):
+            continue
+    if not certs:
+        raise ValueError("no file in it holds a PEM or DER certificate")
+    return certs
+
+
+def _usable(certs):
+    """The certificates that path validation can read (a few old system roots it cannot)."""
+    from ..CorvaneSign.corvane_certvalidator.path_policy import to_cryptography
+    usable = []
+    for cert in certs:
+        if cert.serial_number <= 0:  # refused by RFC 5280 and soon by the path validator
+            continue
+        try:
+            to_cryptography(cert)
+        except ValueError:
+            continue
+        usable.append(cert)
+    return usable
+
 
 def load_trust_roots(paths):
-    """The certificates in the PEM or DER files ``paths``."""
-    from ..CorvaneSign.corvane_certvalidator.decoding import certificates_from_bytes
+    """The certificates in ``paths``: PEM or DER files, or folders of them."""
     roots = []
     for path in paths or []:
         try:
-            with open(path, "rb") as handle:
-                roots.extend(certificates_from_bytes(handle.read()))
+            if os.path.isdir(path):
+                roots.extend(_certificates_in_folder(path))
+            else:
+                roots.extend(_certificates_in_file(path))
         except OSError as error:
             raise CommandError("cannot read the trust root file %s: %s" % (path, error.strerror),
                                NOTHING_TO_VERIFY) from None
         except ValueError as error:
-            raise CommandError("the trust root file %s holds no certificate (%s)" % (path, error),
+            raise CommandError("the trust root %s %s holds no certificate (%s)"
+                               % ("folder" if os.path.isdir(path) else "file", path, error),
                                NOTHING_TO_VERIFY) from None
     return roots
+
+
+def system_trust_roots():
+    """The certificates of the first operating-system bundle found."""
+    for bundle in SYSTEM_BUNDLES:
+        if os.path.isfile(bundle):
+            return _usable(load_trust_roots([bundle]))
+    raise CommandError("no system trust store found (looked for %s)" % ", ".join(SYSTEM_BUNDLES),
+                       NOTHING_TO_VERIFY)
 
 
 def verify_file(path, trust_roots=()):
@@ -52,23 +106,31 @@ def verify_file(path, trust_roots=()):
 
 
 def _verify(arguments):
-    report = verify_file(arguments.file, load_trust_roots(arguments.trust))
+    from ..verification.verdicts import exit_code
+    roots = load_trust_roots(arguments.trust)
+    if arguments.system_trust:
+        roots += system_trust_roots()
+    report = verify_file(arguments.file, roots)
     if arguments.json:
         json.dump(report, sys.stdout, indent=2, ensure_ascii=False)
         sys.stdout.write("\n")
     else:
         sys.stdout.write(render_report(report))
-    return 0 if report["valid"] else 1
+    return exit_code(report["indication"])
 
 
 def add_verify_parser(commands):
     parser = commands.add_parser(
         "verify", help="check every signature and document timestamp of a PDF",
         description="Checks every signature and document timestamp of a PDF: coverage, later "
-                    "changes, digests, signatures, certificate chains, revocation data, timestamps "
-                    "and the PAdES level. Exit status 0: all valid; 1: some invalid; 2: nothing to verify.")
+                    "changes, digests, signatures, certificate paths, revocation data, timestamps "
+                    "and the PAdES level. Exit status 0: all TOTAL-PASSED; 1: some TOTAL-FAILED; "
+                    "3: none failed, some INDETERMINATE (e.g. no trust anchor); 2: nothing to verify.")
     parser.add_argument("file", help="the PDF to verify")
-    parser.add_argument("--trust", action="append", metavar="CA.pem",
-                        help="a trusted root certificate (PEM or DER); may be given more than once")
+    parser.add_argument("--trust", action="append", metavar="CA.pem|DIR",
+                        help="a trusted root certificate (PEM or DER), or a folder of them; "
+                             "may be given more than once")
+    parser.add_argument("--system-trust", action="store_true",
+                        help="also trust the operating system's CA bundle (%s)" % SYSTEM_BUNDLES[0])
     parser.add_argument("--json", action="store_true", help="print the report as JSON")
     parser.set_defaults(run=_verify)

@@ -15,9 +15,10 @@ from ..CorvaneSign.corvane_certvalidator.cms_certs import (
     signature_timestamp_tokens,
     signer_certificate,
 )
+from ..CorvaneSign.corvane_certvalidator.decoding import decode_all
 from ..CorvaneSign.corvane_certvalidator.signatures import UnsupportedSignatureAlgorithm, verify_signature
 from ..CorvaneSign.corvane_signature.exceptions import TimestampError
-from ..CorvaneSign.corvane_signature.sign.token_check import check_timestamp_token, signed_attrs_der
+from ..CorvaneSign.corvane_signature.sign.token_check import check_token_integrity, signed_attrs_der
 
 __all__ = ["ContainerError", "SignatureCheck", "TokenCheck", "check_signature", "check_token",
            "byte_range_digest"]
@@ -46,7 +47,7 @@ def load_container(contents):
         signed_data = info["content"]
         if len(signed_data["signer_infos"]) != 1:
             raise ContainerError("the container has %d signers instead of one" % len(signed_data["signer_infos"]))
-        signed_data["signer_infos"][0].native  # decode everything now, so damage shows here
+        decode_all(signed_data["signer_infos"][0])  # decode everything now, so damage shows here
         return info
     except (ValueError, TypeError, KeyError) as error:
         if isinstance(error, ContainerError):
@@ -89,6 +90,10 @@ class TokenCheck:
         self.authority = None      # the TSA certificate
         self.certificates = []     # those the token carries
         self.problem = None
+        self.sub_indication = None  # what kind of fault ``problem`` is
+
+    def fail(self, sub_indication, problem):
+        self.sub_indication, self.problem = sub_indication, problem
 
     @property
     def valid(self):
@@ -110,22 +115,23 @@ def check_token(token, digest_of, what):
         stamped = imprint["hashed_message"].native
         check.time = info["gen_time"].native
     except (ValueError, TypeError, KeyError, AttributeError) as error:
-        check.problem = "%s is not a readable timestamp token (%s)" % (what, error)
+        check.fail("FORMAT_FAILURE", "%s is not a readable timestamp token (%s)" % (what, error))
         return check
     try:
         expected = digest_of(algorithm)
     except ValueError:
-        check.problem = "%s uses the unsupported digest %s" % (what, algorithm)
+        check.fail("FORMAT_FAILURE", "%s uses the unsupported digest %s" % (what, algorithm))
         return check
     check.imprint_valid = stamped == expected
     try:
-        # The token's own integrity, checked over what it says it stamps.
-        check_timestamp_token(token, stamped, algorithm)
+        # The token's own integrity, checked over what it says it stamps; its
+        # certificate's path is judged against the verifier's trust anchors.
+        check_token_integrity(token, stamped, algorithm)
         check.signature_valid = True
     except TimestampError as error:
-        check.problem = "%s: %s" % (what, error)
-    if not check.imprint_valid and check.problem is None:
-        check.problem = "%s stamps other data than it should" % what
+        check.fail("SIG_CRYPTO_FAILURE", "%s: %s" % (what, error))
+    if not check.imprint_valid:
+        check.fail("HASH_FAILURE", "%s stamps other data than it should" % what)
     return check
 
 
@@ -140,7 +146,10 @@ class SignatureCheck:
         self.signature_valid = False
         self.names_signer = None    # ESS signing-certificate attribute: True, False or None (absent)
         self.timestamp = None       # TokenCheck of the signature timestamp, or None
-        self.problems = []
+        self.findings = []          # (sub-indication, message)
+
+    def fail(self, sub_indication, message):
+        self.findings.append((sub_indication, message))
 
 
 def check_signature(contents, data, byte_range):
@@ -148,33 +157,34 @@ def check_signature(contents, data, byte_range):
     try:
         info = load_container(contents)
     except ContainerError as error:
-        check.problems.append(str(error))
+        check.fail("FORMAT_FAILURE", str(error))
         return check
     signer_info = info["content"]["signer_infos"][0]
     check.certificates = certificates_in(info)
     check.signer = signer_certificate(info, signer_info)
     if check.signer is None:
-        check.problems.append("the container does not carry its signer's certificate")
+        check.fail("FORMAT_FAILURE", "the container does not carry its signer's certificate")
         return check
     check.digest_algorithm = signer_info["digest_algorithm"]["algorithm"].native
     try:
         covered = byte_range_digest(data, byte_range, check.digest_algorithm)
     except ValueError:
-        check.problems.append("the container uses the unsupported digest %s" % check.digest_algorithm)
+        check.fail("FORMAT_FAILURE", "the container uses the unsupported digest %s" % check.digest_algorithm)
         return check
     attributes = signer_info["signed_attrs"]
     if attributes:
         message_digest = _attribute(attributes, "message_digest")
         check.digest_valid = message_digest is not None and message_digest.native == covered
         if not check.digest_valid:
-            check.problems.append("the signed bytes do not match the container's message digest: "
+            check.fail("HASH_FAILURE", "the signed bytes do not match the container's message digest: "
                                   "the document was changed, or the container belongs to another document")
         content_type = _attribute(attributes, "content_type")
         if content_type is None or content_type.native != "data":
-            check.problems.append("the signed content type attribute is missing or not 'data'")
+            check.fail("FORMAT_FAILURE", "the signed content type attribute is missing or not 'data'")
         check.names_signer = _names_certificate(attributes, check.signer)
         if check.names_signer is False:
-            check.problems.append("the signing-certificate attribute names another certificate than the signer's")
+            check.fail("SIG_CRYPTO_FAILURE",
+                       "the signing-certificate attribute names another certificate than the signer's")
         signed = signed_attrs_der(signer_info)
     else:
         # Without signed attributes the signature covers the document bytes themselves.
@@ -186,10 +196,10 @@ def check_signature(contents, data, byte_range):
             check.signer.public_key, signed, signer_info["signature"].native,
             signer_info["signature_algorithm"], check.digest_algorithm)
     except UnsupportedSignatureAlgorithm as error:
-        check.problems.append("the signature cannot be checked: %s" % error)
+        check.fail("FORMAT_FAILURE", "the signature cannot be checked: %s" % error)
     else:
         if not check.signature_valid:
-            check.problems.append("the signature value does not verify with the signer's certificate")
+            check.fail("SIG_CRYPTO_FAILURE", "the signature value does not verify with the signer's certificate")
     if check.names_signer is False:
         check.signature_valid = False
     tokens = signature_timestamp_tokens(info)
@@ -198,5 +208,5 @@ def check_signature(contents, data, byte_range):
         check.timestamp = check_token(tokens[0], lambda algorithm: hashlib.new(algorithm, value).digest(),
                                       "the signature timestamp")
         if check.timestamp.problem:
-            check.problems.append(check.timestamp.problem)
+            check.fail(check.timestamp.sub_indication, check.timestamp.problem)
     return check

@@ -1,23 +1,34 @@
 """Which changes may follow a signature.
 
-After a signature a document may still receive validation data (the DSS),
-document timestamps and new signature fields: the fields, their widgets,
-the page /Annots and form /Fields entries that hold them, /SigFlags, and the
-signing of a field that was left empty. Anything else that a later
-revision adds to or changes in the signed document is a modification: new
-objects only matter once a changed object refers to them, so every change
-of an existing object is judged, key by key.
+The document is judged as a viewer sees it: every object that the signed
+revision or the final one reaches from its trailer, resolved under the same
+rules in both (the engine's graph comparison). Each object that differs must
+be accounted for by one of the permitted changes of ``change_policy``,
+checked by its structure; whatever is left is a modification, described in
+terms of the page or form it touches.
 """
 
-from .pdf_values import reference
+from asn1crypto import crl, ocsp, x509
+
+from . import change_policy as policy
+from .containers import byte_range_digest, check_signature, check_token
+from .pdf_values import reference, text
 
 __all__ = ["LaterRevisions", "judge_later_revisions"]
 
-_CATALOG_KEYS = {"/DSS", "/AcroForm", "/Extensions"}
-_FORM_KEYS = {"/Fields", "/SigFlags"}
-# Signing a field left empty sets its value; a bare field also becomes its own widget.
-_FIELD_SIGNING_KEYS = {"/V", "/AP", "/Type", "/Subtype", "/Rect", "/F", "/P"}
 _NOTHING = b"\0\t\n\f\r "
+_TRAILER = (0, 0)
+_FORM_KEYS_ADDED = {"/DA": policy.FORM_DEFAULTS, "/DR": policy.FORM_DEFAULTS}
+_DSS_KEYS = {"/Type", "/Certs", "/OCSPs", "/CRLs", "/VRI"}
+# What a stream in each validation-data array must parse as.
+_DSS_STREAMS = {"/Certs": x509.Certificate, "/Cert": x509.Certificate, "/OCSPs": ocsp.OCSPResponse,
+                "/OCSP": ocsp.OCSPResponse, "/CRLs": crl.CertificateList, "/CRL": crl.CertificateList}
+# Field keys that signing an empty field, or filling a form field, may set.
+_VALUE_KEYS = {"/V"}
+_APPEARANCE_KEYS = {"/AP", "/AS"}
+# A bare field (no widget of its own) becomes its own widget when it is signed.
+_WIDGET_KEYS = {"/Type", "/Subtype", "/Rect", "/F", "/P"}
+_HIDDEN = 2 | 32  # annotation flags Hidden and NoView
 
 
 class LaterRevisions:
@@ -33,11 +44,10 @@ class LaterRevisions:
 
 
 def judge_later_revisions(history, signed_index):
-    """Judges every revision of ``history`` after ``signed_index``."""
+    """Judges the final document against revision ``signed_index`` of ``history``."""
     result = LaterRevisions()
-    added = set()
-    for index in range(signed_index + 1, len(history)):
-        _RevisionJudge(history, index, added, result).run()
+    if signed_index < len(history) - 1:
+        _Judge(history, signed_index, result).run()
     trailing = history.trailing_bytes()
     if trailing.strip(_NOTHING):
         result.modifications.append("%d bytes after the end of the last revision belong to no revision"
@@ -49,182 +59,585 @@ def _is_stream(value):
     return isinstance(value, dict) and set(value) == {"dict"}
 
 
-def _label(ref, value):
+def _dictionary(value):
     if _is_stream(value):
-        kind = "a stream"
-    elif isinstance(value, dict):
-        kind = "a %s dictionary" % value["/Type"] if isinstance(value.get("/Type"), str) else "a dictionary"
-    elif isinstance(value, list):
-        kind = "an array"
-    else:
-        kind = "a value"
-    return "object %d %d (%s)" % (ref[0], ref[1], kind)
+        return value["dict"]
+    return value if isinstance(value, dict) else {}
 
 
-class _RevisionJudge:
-    def __init__(self, history, index, added, result):
-        self.index = index
-        self.before = history.state(index - 1)
-        self.after = history.state(index)
-        self.changes = history.changes(index)
-        self.added = added
+def _kind(value):
+    if _is_stream(value):
+        subtype = value["dict"].get("/Subtype")
+        return "a %s stream" % subtype[1:] if isinstance(subtype, str) else "a stream"
+    if isinstance(value, dict):
+        keys = ("/Subtype", "/Type") if value.get("/Type") == "/Annot" else ("/Type", "/Subtype")
+        for key in keys:
+            if isinstance(value.get(key), str):
+                return "a %s dictionary" % value[key][1:]
+        return "a dictionary"
+    if isinstance(value, list):
+        return "an array"
+    return "a value"
+
+
+def _name(ref):
+    return "object %d %d" % ref
+
+
+def _string_bytes(value):
+    if isinstance(value, str) and value.startswith("b:"):
+        try:
+            return bytes.fromhex(value[2:])
+        except ValueError:
+            return None
+    return None
+
+
+def _differing_keys(before, after):
+    return sorted(key for key in set(before) | set(after) if before.get(key) != after.get(key))
+
+
+class _Judge:
+    def __init__(self, history, signed_index, result):
+        self.history = history
+        self.signed_index = signed_index
         self.result = result
-        self._dss_parts = None
+        self.signed = history.state(signed_index)
+        self.final = history.final
+        self.differences = {difference.ref: difference for difference in history.differences(signed_index)}
+        self.accounted = set()
+        self.level = self.docmdp_level()
+        self.locked = self.locked_fields()
+        self.accepted_widgets = set()
+        self._pages = None
+        self._verified = {}
 
-    def modified(self, text):
-        self.result.modifications.append("revision %d: %s" % (self.index + 1, text))
+    # -- outcome ----------------------------------------------------------------
 
-    def note(self, text):
-        if text not in self.result.added:
-            self.result.added.append(text)
+    def modified(self, text_):
+        if text_ not in self.result.modifications:
+            self.result.modifications.append(text_)
+
+    def permit(self, change, description):
+        """Records ``description`` when ``change`` is permitted here, else a modification."""
+        if policy.permitted(change, self.level):
+            if description not in self.result.added:
+                self.result.added.append(description)
+            return True
+        why = "the certification forbids it" if self.level is not None else "only a certification could permit it"
+        self.modified("%s (%s)" % (description, why))
+        return False
+
+    def account(self, ref):
+        if ref is not None:
+            self.accounted.add(ref)
+
+    def difference(self, ref):
+        return self.differences.get(ref) if ref is not None else None
 
     def run(self):
-        for change in self.changes:
-            if change.is_new:
-                self.added.add(change.ref)
-        self.check_trailer()
-        for change in self.changes:
-            if change.is_new:
-                self.describe_new(change.after)
-            elif change.is_freed:
-                self.modified("%s was deleted" % _label(change.ref, change.before))
-            else:
-                self.judge_change(change)
+        self.judge_trailer()
+        self.judge_catalog()
+        self.judge_validation_data()
+        self.judge_fields()
+        self.judge_pages()
+        self.judge_rest()
 
-    def check_trailer(self):
-        before, after = self.before.trailer, self.after.trailer
+    # -- what governs the changes -----------------------------------------------
+
+    def docmdp_level(self):
+        """The DocMDP level of the certification the signed revision carries, or None."""
+        perms = self.signed.resolve(self.signed.catalog.get("/Perms"))
+        if not isinstance(perms, dict) or "/DocMDP" not in perms:
+            return None
+        value = self.signed.resolve(perms["/DocMDP"])
+        level = self.transform_level(value, "/DocMDP")
+        return 2 if level is None else level
+
+    def transform_level(self, signature, method):
+        """The /P of the ``method`` transform of ``signature``: 2 when absent, 1 when not 1-3."""
+        for item in self.signed.resolve(_dictionary(signature).get("/Reference")) or []:
+            item = self.signed.resolve(item)
+            if isinstance(item, dict) and item.get("/TransformMethod") == method:
+                params = self.signed.resolve(item.get("/TransformParams"))
+                level = params.get("/P", 2) if isinstance(params, dict) else 2
+                return level if level in (1, 2, 3) else 1
+        return None
+
+    def locked_fields(self):
+        """What signatures of the signed revision lock: field names, and (action, names) pairs
+        for locks of every field (/All) or of all fields but some (/Exclude)."""
+        locked = set()
+        for node, name in self.walk_fields(self.signed):
+            value = self.signed.resolve(node.get("/V"))
+            if not isinstance(value, dict):
+                continue
+            locks = [self.signed.resolve(node.get("/Lock"))] if "/Lock" in node else []
+            for item in self.signed.resolve(value.get("/Reference")) or []:
+                item = self.signed.resolve(item)
+                if isinstance(item, dict) and item.get("/TransformMethod") == "/FieldMDP":
+                    locks.append(self.signed.resolve(item.get("/TransformParams")))
+            for params in locks:
+                params = params if isinstance(params, dict) else {}
+                if params.get("/P") in (1, 2, 3):
+                    self.level = min(self.level or 3, params["/P"])
+                listed = self.signed.resolve(params.get("/Fields"))
+                names = {text(self.signed.resolve(entry)) for entry in listed} if isinstance(listed, list) else set()
+                action = params.get("/Action", "/All")
+                if action == "/Include":
+                    locked |= names
+                else:
+                    locked.add((action, frozenset(names)))
+        return locked
+
+    def is_locked(self, name):
+        for entry in self.locked:
+            if entry == name:
+                return True
+            if isinstance(entry, tuple):
+                action, names = entry
+                if action == "/All" or (action == "/Exclude" and name not in names):
+                    return True
+        return False
+
+    # -- trailer, catalog, form -------------------------------------------------
+
+    def judge_trailer(self):
+        before, after = self.signed.trailer, self.final.trailer
         for key in ("/Root", "/Encrypt"):
             if before.get(key) != after.get(key):
-                self.modified("the trailer's %s changed" % key)
-        if "/Info" in after and before.get("/Info") != after.get("/Info"):
-            self.modified("the trailer's /Info changed")
+                self.modified("the trailer names another %s" % ("catalog" if key == "/Root" else "encryption"))
+        info = reference(after.get("/Info"))
+        difference = self.difference(info)
+        if before.get("/Info") != after.get("/Info") or difference is not None:
+            if difference is not None and not self.only_referred_by(difference, {_TRAILER}):
+                self.modified("the document information dictionary, also used elsewhere, changed")
+            elif isinstance(self.final.resolve(after.get("/Info")), dict):
+                self.permit(policy.METADATA, "document information updated")
+            self.account(info)
 
-    def describe_new(self, value):
-        if not isinstance(value, dict):
-            return
-        if value.get("/Type") == "/DocTimeStamp":
-            self.note("document timestamp")
-        elif value.get("/Type") == "/Sig":
-            self.note("signature")
+    def only_referred_by(self, difference, parents):
+        return all((number, generation) in parents
+                   for reach in (difference.earlier, difference.later)
+                   for number, generation, _path in reach.referrers)
 
-    # -- existing objects ---------------------------------------------------
+    def judge_catalog(self):
+        root = self.final.root_ref
+        difference = self.difference(root)
+        before, after = self.signed.catalog, self.final.catalog
+        if difference is not None:
+            self.account(root)
+            for key in _differing_keys(before, after):
+                if key == "/Metadata":
+                    self.judge_metadata(after.get(key))
+                elif key not in ("/DSS", "/Extensions", "/AcroForm"):  # judged on their own
+                    self.modified("the catalog's %s changed" % key)
+        metadata = reference(after.get("/Metadata"))
+        if metadata not in self.accounted and self.difference(metadata) is not None:
+            self.judge_metadata(after.get("/Metadata"))
+        self.judge_form(before.get("/AcroForm"), after.get("/AcroForm"))
 
-    def judge_change(self, change):
-        ref, before, after = change.ref, change.before, change.after
-        if ref == self.after.root_ref:
-            self.judge_catalog(before, after)
-        elif ref in self.dss_parts():
-            self.note("validation data (DSS)")
-        elif change.data_changed or _is_stream(before) or _is_stream(after):
-            self.modified("%s changed" % _label(ref, before))
-        elif isinstance(before, dict) and isinstance(after, dict):
-            if before.get("/Type") == "/Page":
-                self.judge_page(ref, before, after)
-            elif ref == reference(self.after.catalog.get("/AcroForm")):
-                self.judge_form(before, after)
-            elif before.get("/FT") == "/Sig" and "/V" not in before:
-                self.judge_field_signing(ref, before, after)
-            else:
-                self.modified("%s changed" % _label(ref, before))
-        elif isinstance(before, list) and isinstance(after, list):
-            self.judge_appended(_label(ref, before), before, after)
+    def judge_metadata(self, value):
+        ref = reference(value)
+        difference = self.difference(ref)
+        stream = self.final.resolve(value)
+        if not _is_stream(stream) or stream["dict"].get("/Type") != "/Metadata":
+            self.modified("the catalog's /Metadata changed to something that is not metadata")
+        elif difference is not None and not self.only_referred_by(difference, {self.final.root_ref}):
+            self.modified("the document's metadata stream, also used elsewhere, changed")
         else:
-            self.modified("%s changed" % _label(ref, before))
+            self.permit(policy.METADATA, "metadata updated")
+        self.account(ref)
 
-    def dss_parts(self):
-        """Objects that make up the DSS of the earlier revision."""
-        if self._dss_parts is None:
-            parts = set()
-            pending = [self.before.catalog.get("/DSS")]
-            while pending:
-                value = pending.pop()
-                ref = reference(value)
-                if ref is not None:
-                    if ref in parts:
-                        continue
-                    parts.add(ref)
-                    value = self.before.object(ref)
-                if _is_stream(value):
-                    continue
-                if isinstance(value, dict):
-                    pending.extend(value.values())
-                elif isinstance(value, list):
-                    pending.extend(value)
-            self._dss_parts = parts
-        return self._dss_parts
-
-    @staticmethod
-    def differing_keys(before, after):
-        return sorted(key for key in set(before) | set(after) if before.get(key) != after.get(key))
-
-    def judge_catalog(self, before, after):
-        for key in self.differing_keys(before, after):
-            if key not in _CATALOG_KEYS:
-                self.modified("the catalog's %s changed" % key)
-            elif key == "/DSS":
-                self.note("validation data (DSS)")
-            elif key == "/AcroForm":
-                self.judge_form_value(before.get(key), after.get(key))
-
-    def judge_form_value(self, old, new):
-        if new is None:
-            self.modified("the catalog's /AcroForm was removed")
+    def judge_form(self, old_value, new_value):
+        old_ref, new_ref = reference(old_value), reference(new_value)
+        difference = self.difference(new_ref)
+        if old_value == new_value and difference is None:
             return
-        new_ref = reference(new)
-        if new_ref is not None and new_ref not in self.added:
+        self.account(new_ref)
+        if difference is not None and not self.only_referred_by(difference, {self.final.root_ref}):
+            self.modified("the form dictionary, also used elsewhere, changed")
+        before = self.signed.resolve(old_value) if old_value is not None else {}
+        after = self.final.resolve(new_value)
+        if not isinstance(after, dict) or not isinstance(before, dict):
+            self.modified("the catalog's /AcroForm is no longer a form dictionary")
+            return
+        if old_ref is not None and new_ref != old_ref and self.difference(new_ref) is None:
             self.modified("the catalog's /AcroForm now names another existing object")
-            return
-        old_form = self.before.resolve(old) if old is not None else {}
-        new_form = self.after.resolve(new)
-        if not isinstance(old_form, dict) or not isinstance(new_form, dict):
-            self.modified("the catalog's /AcroForm is not a dictionary")
-            return
-        self.judge_form(old_form, new_form)
-
-    def judge_form(self, before, after):
-        for key in self.differing_keys(before, after):
-            if key not in _FORM_KEYS:
-                self.modified("the form's %s changed" % key)
-            elif key == "/Fields":
-                self.judge_appended("the form's /Fields", self.before.resolve(before.get(key)) or [],
-                                    self.after.resolve(after.get(key)) or [])
-
-    def judge_page(self, ref, before, after):
-        for key in self.differing_keys(before, after):
-            if key != "/Annots":
-                self.modified("page %s: its %s changed" % (_label(ref, before), key))
+        for key in _differing_keys(before, after):
+            if key == "/SigFlags":
                 continue
-            self.judge_appended("the /Annots of page %s" % _label(ref, before),
-                                self.before.resolve(before.get(key)) or [],
-                                self.after.resolve(after.get(key)) or [])
+            if key == "/Fields":
+                self.judge_fields_array(before.get(key), after.get(key))
+            elif key in _FORM_KEYS_ADDED and key not in before:
+                self.permit(_FORM_KEYS_ADDED[key], "the form's %s added" % key)
+                self.claim(after.get(key))
+            else:
+                self.modified("the form's %s changed" % key)
 
-    def judge_field_signing(self, ref, before, after):
-        for key in self.differing_keys(before, after):
-            if key not in _FIELD_SIGNING_KEYS:
-                self.modified("signature field %s: its %s changed" % (_label(ref, before), key))
-        if "/V" in after:
-            self.describe_new(self.after.resolve(after["/V"]))
-
-    def judge_appended(self, what, before, after):
+    def judge_fields_array(self, old_value, new_value):
+        before = self.signed.resolve(old_value) or []
+        after = self.final.resolve(new_value) or []
+        self.account(reference(new_value))
         if not isinstance(before, list) or not isinstance(after, list):
-            self.modified("%s is not an array" % what)
+            self.modified("the form's /Fields is not an array")
+        elif after[:len(before)] != before:
+            self.modified("the form's /Fields lost or reordered fields")
+
+    # -- fields --------------------------------------------------------------------
+
+    def walk_fields(self, state):
+        """(field dictionary, full name) of every field and widget of ``state``'s form."""
+        form = state.resolve(state.catalog.get("/AcroForm"))
+        pending = [(item, "", None) for item in reversed(_dictionary(form).get("/Fields") or [])
+                   ] if isinstance(_dictionary(form).get("/Fields"), list) else []
+        seen = set()
+        while pending:
+            item, prefix, field_type = pending.pop()
+            ref = reference(item)
+            if ref in seen:
+                continue
+            if ref is not None:
+                seen.add(ref)
+            node = state.resolve(item)
+            if not isinstance(node, dict):
+                continue
+            partial = text(node.get("/T"))
+            name = prefix if partial is None else (prefix + "." + partial if prefix else partial)
+            field_type = node.get("/FT", field_type)
+            node = dict(node, **{"#ref": ref, "#type": field_type})
+            yield node, name
+            kids = state.resolve(node.get("/Kids"))
+            if isinstance(kids, list):
+                pending.extend((kid, name, field_type) for kid in reversed(kids))
+
+    def judge_fields(self):
+        nodes = list(self.walk_fields(self.final))
+        by_ref = {node["#ref"]: (node, name) for node, name in nodes if node["#ref"] is not None}
+        for node, name in nodes:
+            ref = node["#ref"]
+            difference = self.difference(ref)
+            if difference is None or difference.same and difference.earlier.content:
+                continue
+            self.account(ref)
+            parent, parent_name = by_ref.get(reference(node.get("/Parent")), (None, None))
+            # A widget without a name of its own belongs to its parent field.
+            field, field_name = (parent, parent_name) if parent is not None and "/T" not in node else (node, name)
+            if not difference.earlier.content:
+                if field is node:
+                    self.judge_new_field(node, name)
+                elif self.judge_new_widget(node, field, field_name):
+                    self.claim_field(node)
+            else:
+                self.judge_changed_field(node, field, field_name, _dictionary(difference.before))
+
+    def judge_new_field(self, node, name):
+        if node["#type"] != "/Sig":
+            self.modified("form field %s added (%s)" % (name, (node["#type"] or "/none")[1:]))
+            return
+        widgets = [node] if "/Subtype" in node else []
+        widgets += [self.final.resolve(kid) for kid in self.final.resolve(node.get("/Kids")) or []]
+        for widget in widgets:
+            if not isinstance(widget, dict) or widget.get("/Subtype") != "/Widget":
+                self.modified("signature field %s has a part that is not a widget (%s)"
+                              % (name, _kind(widget)))
+                return
+        value = self.final.resolve(node.get("/V"))
+        if any(self.visible(widget) for widget in widgets) and not self.signature_verifies(node.get("/V"), name):
+            self.modified("signature field %s added with a visible appearance but no valid signature" % name)
+            return
+        self.claim_field(node)
+        for widget in widgets:
+            self.claim_field(widget)
+        if isinstance(value, dict) and value.get("/Type") == "/DocTimeStamp":
+            self.permit(policy.DOCUMENT_TIMESTAMP, "document timestamp")
+        elif isinstance(value, dict):
+            self.permit(policy.SIGNATURE_FIELD, "signature")
+        else:
+            self.permit(policy.SIGNATURE_FIELD, "empty signature field")
+
+    def judge_new_widget(self, node, field, name):
+        """A widget added to an existing field: only when that field is signed or filled now."""
+        if node.get("/Subtype") != "/Widget" or "/V" in node or "/FT" in node:
+            self.modified("field %s gained a part that is not a widget (%s)" % (name, _kind(node)))
+            return False
+        if not self.field_change(field, name):
+            self.modified("field %s gained a widget without being signed or filled" % name)
+            return False
+        return True
+
+    def judge_changed_field(self, node, field, name, before):
+        after = {key: value for key, value in node.items() if not key.startswith("#")}
+        changed = set(_differing_keys(before, after))
+        is_widget = after.get("/Subtype") == "/Widget" or before.get("/Subtype") == "/Widget"
+        allowed = set(_VALUE_KEYS) | {"/Kids"} | (_APPEARANCE_KEYS if is_widget else set())
+        if "/Subtype" not in before and node["#type"] == "/Sig":
+            allowed |= _WIDGET_KEYS
+        extra = sorted(changed - allowed)
+        what = "signature field" if node["#type"] == "/Sig" else "form field"
+        if extra:
+            self.modified("%s %s: its %s changed" % (what, name, ", ".join(extra)))
+        elif not self.field_change(field, name):
+            self.modified("%s %s: its %s changed without being signed or filled" % (what, name,
+                                                                                  ", ".join(sorted(changed))))
+        else:
+            self.claim_field(node)
+
+    def field_change(self, field, name):
+        """Accounts for a change to ``field``: signing it (it was empty) or filling it, where permitted.
+
+        False when the change is neither.
+        """
+        if self.is_locked(name):
+            self.modified("field %s is locked by an earlier signature, yet changed" % name)
+            return True
+        signed_field = self.signed.object(field["#ref"]) if field["#ref"] is not None else None
+        if field["#type"] != "/Sig":
+            self.permit(policy.FORM_FILLING, "form field %s filled" % name)
+            return True
+        value = self.final.resolve(field.get("/V"))
+        if not isinstance(value, dict) or isinstance(signed_field, dict) and "/V" in signed_field:
+            return False
+        widgets = [field] + [self.final.resolve(kid) for kid in self.final.resolve(field.get("/Kids")) or []]
+        if any(self.visible(widget) for widget in widgets) and not self.signature_verifies(field.get("/V"), name):
+            self.modified("signature field %s signed with a visible appearance but no valid signature" % name)
+            return True
+        self.claim(field.get("/V"))
+        if value.get("/Type") == "/DocTimeStamp":
+            self.permit(policy.DOCUMENT_TIMESTAMP, "document timestamp")
+        else:
+            self.permit(policy.SIGNING, "signature in the field %s" % name)
+        return True
+
+    def visible(self, widget):
+        """Whether a widget shows something: an appearance, an area, not hidden."""
+        if not isinstance(widget, dict) or "/AP" not in widget:
+            return False
+        flags = widget.get("/F", 0)
+        if isinstance(flags, int) and flags & _HIDDEN:
+            return False
+        rect = self.final.resolve(widget.get("/Rect"))
+        if not (isinstance(rect, list) and len(rect) == 4 and all(isinstance(v, (int, float)) for v in rect)):
+            return True
+        return abs(rect[2] - rect[0]) > 0 and abs(rect[3] - rect[1]) > 0
+
+    def signature_verifies(self, value_ref, name):
+        """Whether the signature value covers a revision after the signed one, which holds it, and verifies."""
+        ref = reference(value_ref)
+        if ref in self._verified:
+            return self._verified[ref]
+        value = self.final.resolve(value_ref)
+        verdict = False
+        if isinstance(value, dict):
+            contents = _string_bytes(value.get("/Contents"))
+            byte_range = value.get("/ByteRange")
+            if contents and isinstance(byte_range, list) and len(byte_range) == 4 \
+                    and all(isinstance(item, int) and item >= 0 for item in byte_range):
+                index = self.history.index_ending_at(byte_range[2] + byte_range[3])
+                held = index is not None and index > self.signed_index and any(
+                    field == name and found == contents
+                    for field, _kind, _subfilter, _range, found in self.history.state(index).signatures())
+                if held:
+                    verdict = self.container_verifies(value, contents, byte_range)
+        self._verified[ref] = verdict
+        return verdict
+
+    def container_verifies(self, value, contents, byte_range):
+        data = self.history.data
+        if value.get("/Type") == "/DocTimeStamp":
+            from .containers import load_container, ContainerError
+            try:
+                token = load_container(contents)
+            except ContainerError:
+                return False
+            return check_token(token, lambda algorithm: byte_range_digest(data, byte_range, algorithm),
+                               "the document timestamp").valid
+        check = check_signature(contents, data, byte_range)
+        return check.digest_valid and check.signature_valid
+
+    def claim_field(self, node):
+        """Accounts for the new objects a permitted field brings (widgets, appearances, value)."""
+        for key, item in node.items():
+            if key not in ("/Parent", "/P", "#ref", "#type"):
+                self.claim(item)
+
+    def claim(self, value):
+        """Accounts for every object reached from ``value`` that the signed revision did not reach."""
+        pending = [value]
+        while pending:
+            item = pending.pop()
+            ref = reference(item)
+            if ref is not None:
+                difference = self.difference(ref)
+                if difference is None or difference.earlier.content or ref in self.accounted:
+                    continue
+                self.accounted.add(ref)
+                item = difference.after
+            if isinstance(item, dict):
+                pending.extend(value for key, value in _dictionary(item).items() if key not in ("/Parent", "/P"))
+            elif isinstance(item, list):
+                pending.extend(item)
+
+    # -- pages ---------------------------------------------------------------------------
+
+    def pages(self):
+        """{page reference: page number} of the final document, then of the signed one."""
+        if self._pages is None:
+            self._pages = {}
+            for state in (self.final, self.signed):
+                number = 0
+                pending = [state.catalog.get("/Pages")]
+                seen = set()
+                while pending:
+                    item = pending.pop()
+                    ref = reference(item)
+                    if ref is None or ref in seen:
+                        continue
+                    seen.add(ref)
+                    node = state.object(ref)
+                    if not isinstance(node, dict):
+                        continue
+                    kids = state.resolve(node.get("/Kids"))
+                    if node.get("/Type") == "/Pages" or isinstance(kids, list) and "/Contents" not in node:
+                        pending.extend(reversed(kids if isinstance(kids, list) else []))
+                    else:
+                        number += 1
+                        self._pages.setdefault(ref, number)
+        return self._pages
+
+    def judge_pages(self):
+        for ref, difference in self.differences.items():
+            after = difference.after
+            if not difference.earlier.content or not isinstance(after, dict) or after.get("/Type") != "/Page" \
+                    or difference.same or not isinstance(difference.before, dict):
+                continue
+            self.account(ref)
+            page = "page %d" % self.pages().get(ref, 0)
+            for key in _differing_keys(difference.before, after):
+                if key == "/Annots":
+                    self.judge_annotations(page, difference.before.get(key), after.get(key))
+                else:
+                    self.modified("%s: its %s changed" % (page, key))
+        for ref, difference in self.differences.items():
+            for number, generation, path in difference.later.referrers:
+                page_ref = (number, generation)
+                if path == "/Annots" and ref not in self.accounted and page_ref in self.pages() \
+                        and self.difference(page_ref) is None and not difference.same:
+                    self.account(ref)
+                    self.judge_annotations("page %d" % self.pages()[page_ref], difference.before, difference.after)
+
+    def judge_annotations(self, page, old_value, new_value):
+        before = self.signed.resolve(old_value) or []
+        after = self.final.resolve(new_value) or []
+        self.account(reference(new_value))
+        if not isinstance(before, list) or not isinstance(after, list):
+            self.modified("%s: its annotations are not an array" % page)
             return
         if after[:len(before)] != before:
-            self.modified("%s lost or reordered entries" % what)
+            self.modified("%s: annotations removed or reordered" % page)
             return
         for item in after[len(before):]:
             ref = reference(item)
-            value = self.after.object(ref) if ref is not None else None
-            if ref not in self.added or not self.is_signature_part(value):
-                self.modified("%s gained %s, which is not a new signature field" % (what, item))
-            elif "/V" not in value:
-                self.note("empty signature field")
+            annotation = self.final.resolve(item)
+            subtype = _dictionary(annotation).get("/Subtype")
+            label = (subtype or "/unknown")[1:] if isinstance(subtype, str) else "unknown"
+            if ref is not None and ref in self.accounted and subtype == "/Widget":
+                continue  # the widget of a permitted signature field
+            difference = self.difference(ref)
+            if ref is None or difference is None or difference.earlier.content:
+                self.modified("%s: an existing object was added as an annotation (%s)" % (page, label))
+            elif subtype == "/Widget":
+                self.modified("%s: a widget that belongs to no permitted field was added" % page)
+            elif self.permit(policy.ANNOTATION, "annotation added on %s (%s)" % (page, label)):
+                self.claim(item)
 
-    def is_signature_part(self, value):
-        """A signature field, or the widget of one."""
-        if not isinstance(value, dict):
+    # -- validation data ------------------------------------------------------------------
+
+    def judge_validation_data(self):
+        catalog = self.final.catalog
+        noted = False
+        for ref, difference in self.differences.items():
+            if not difference.later.validation_data:
+                continue
+            self.account(ref)
+            what = self.dss_role(difference)
+            if difference.later.content:
+                self.modified("validation data (DSS) takes in %s (%s), which is document content"
+                              % (_name(ref), _kind(difference.after)))
+            elif not difference.earlier.validation_data and difference.before is not None:
+                self.modified("validation data (DSS) takes in %s (%s), which the signed revision already held"
+                              % (_name(ref), _kind(difference.before)))
+            elif what is not None and difference.after is not None and not self.parses_as(ref, what):
+                self.modified("validation data (DSS) holds %s, which is not %s" % (_name(ref), what.__name__))
+            else:
+                noted = True
+        if noted or catalog.get("/DSS") != self.signed.catalog.get("/DSS"):
+            dss = self.final.resolve(catalog.get("/DSS"))
+            if "/DSS" in catalog and (not isinstance(dss, dict) or set(dss) - _DSS_KEYS):
+                self.modified("the catalog's /DSS is not a validation data dictionary")
+            self.permit(policy.VALIDATION_DATA, "validation data (DSS)")
+        if catalog.get("/Extensions") != self.signed.catalog.get("/Extensions"):
+            extensions = self.final.resolve(catalog.get("/Extensions"))
+            if not isinstance(extensions, dict):
+                self.modified("the catalog's /Extensions changed")
+
+    @staticmethod
+    def dss_role(difference):
+        """What a validation-data stream must parse as, from the array it sits in; None when not a stream."""
+        if not _is_stream(difference.after):
+            return None
+        for _number, _generation, path in difference.later.referrers:
+            key = path.split("[")[0].rsplit("/", 1)[-1]
+            if "/" + key in _DSS_STREAMS:
+                return _DSS_STREAMS["/" + key]
+            if path.endswith("/TS"):
+                return None
+        return bytes  # a stream in the DSS that belongs to no known array
+
+    def parses_as(self, ref, what):
+        if what is bytes:
             return False
-        if value.get("/FT") == "/Sig":
+        try:
+            from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+            what.load(_pdfengine.stream_data(self.final.document, *ref)).native
             return True
-        parent = self.after.resolve(value.get("/Parent"))
-        return value.get("/Subtype") == "/Widget" and isinstance(parent, dict) and parent.get("/FT") == "/Sig"
+        except Exception:  # any decoding failure means it is not what it claims
+            return False
+
+    # -- everything else -----------------------------------------------------------------------
+
+    def judge_rest(self):
+        for ref, difference in sorted(self.differences.items()):
+            if ref in self.accounted or difference.same:
+                continue  # only reached differently: the objects that refer to it are judged
+            if not difference.later.content:
+                continue  # no longer used by the document, or validation data, judged above
+            if not difference.earlier.content and all(
+                    self.difference((number, generation)) is not None
+                    for number, generation, _path in difference.later.referrers):
+                continue  # a new object that only changed objects use: reported with them
+            self.modified(self.describe(ref, difference))
+
+    def describe(self, ref, difference):
+        where, path = self.used_by(difference)
+        if difference.generation_conflict:
+            return "%s%s: a later revision defines object %d with another generation" % (where, _name(ref), ref[0])
+        if difference.before is None and difference.earlier.content:
+            return "%s%s, which the signed document referred to without defining it, was defined later" % (
+                where, _name(ref))
+        if difference.after is None:
+            return "%s%s (%s) was removed" % (where, _name(ref), _kind(difference.before))
+        if difference.before is None:
+            return "%s%s (%s) was added" % (where, _name(ref), _kind(difference.after))
+        if where and path.startswith("/Contents"):
+            return "%scontent stream replaced" % where
+        return "%s%s (%s) changed" % (where, _name(ref), _kind(difference.before))
+
+    def used_by(self, difference):
+        """("page N: ", key path) when a page uses the object directly, else ("", "")."""
+        for reach in (difference.earlier, difference.later):
+            for number, generation, path in reach.referrers:
+                page = self.pages().get((number, generation))
+                if page is not None:
+                    return "page %d: " % page, path
+        return "", ""

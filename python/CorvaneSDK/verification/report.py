@@ -2,8 +2,11 @@
 
 For every signature and document timestamp: where it is, what it covers,
 what came after it, whether its container and timestamps verify, which
-chain and revocation data back it, and the PAdES baseline level reached.
-The report is plain data (dicts, lists, texts, numbers), ready for JSON.
+certificate path and revocation data back it, the PAdES baseline level
+reached, and the verdict (TOTAL-PASSED, TOTAL-FAILED or INDETERMINATE with
+a sub-indication, see ``verdicts``).  Certificates are validated at the best
+proof of existence: the signature timestamp's time, else a later document
+timestamp's, else now.  The report is plain data, ready for JSON.
 """
 
 import datetime
@@ -16,7 +19,9 @@ from .later_changes import judge_later_revisions
 from .names import common_name, subject_text
 from .pdf_values import pdf_date, text
 from .revisions import RevisionHistory
-from .validation_material import RevocationResult, build_chain, check_revocation, read_dss
+from ..CorvaneSign.corvane_certvalidator.path_policy import SIGNER, TIMESTAMPING
+from .validation_material import check_revocation, read_dss, validate
+from .verdicts import TOTAL_FAILED, TOTAL_PASSED, Finding, overall, verdict
 
 __all__ = ["NoSignaturesError", "verify_pdf", "PADES_SUBFILTER"]
 
@@ -55,6 +60,7 @@ class _Entry:
             "signer": None,
             "signing_time": _iso(pdf_date(value.get("/M"))),
             "timestamp_time": None,
+            "validation_time": None,
             "byte_range": list(self.byte_range),
             "covers_revision": False,
             "covers_whole_file": False,
@@ -66,23 +72,36 @@ class _Entry:
             "revocation": None,
             "timestamp": None,
             "pades_level": None,
+            "indication": None,
+            "sub_indication": None,
             "valid": False,
             "problems": [],
             "notes": [],
         }
+        self.findings = []
         self.signed_index = None
         self.time = None
-        self.chain = None
 
-    def problem(self, message):
-        """Something that makes the signature invalid."""
+    def fail(self, sub_indication, message):
+        """Something that keeps the signature from passing; ``sub_indication`` says how badly."""
+        self.findings.append(Finding(sub_indication, message))
         if message and message not in self.report["problems"]:
             self.report["problems"].append(message)
 
     def note(self, message):
-        """Something worth knowing that does not make the signature invalid."""
+        """Something worth knowing that does not change the verdict."""
         if message and message not in self.report["notes"]:
             self.report["notes"].append(message)
+
+    @property
+    def failed(self):
+        return any(finding.indication == TOTAL_FAILED for finding in self.findings)
+
+    def conclude(self):
+        indication, sub_indication = verdict(self.findings)
+        self.report["indication"] = indication
+        self.report["sub_indication"] = sub_indication
+        self.report["valid"] = indication == TOTAL_PASSED
 
     # -- where the signature sits -------------------------------------------
 
@@ -90,8 +109,8 @@ class _Entry:
         data, byte_range = self.history.data, self.byte_range
         if not (len(byte_range) == 4 and byte_range[0] == 0 and 0 < byte_range[1] < byte_range[2]
                 and byte_range[3] >= 0 and byte_range[2] + byte_range[3] <= len(data)):
-            self.problem("the byte range %s is not [0, start of /Contents, end of /Contents, rest]"
-                         " within the file" % (list(byte_range),))
+            self.fail("FORMAT_FAILURE", "the byte range %s is not [0, start of /Contents, end of /Contents, "
+                      "rest] within the file" % (list(byte_range),))
             return
         end = byte_range[2] + byte_range[3]
         gap = data[byte_range[1]:byte_range[2]]
@@ -102,16 +121,19 @@ class _Entry:
         except ValueError:
             gap_holds_contents = False
         if not gap_holds_contents:
-            self.problem("the bytes that the byte range leaves out are not exactly the signature's /Contents")
+            self.fail("FORMAT_FAILURE", "the bytes that the byte range leaves out are not exactly the "
+                      "signature's /Contents")
         index = self.history.index_ending_at(end)
         if index is None:
-            self.problem("the byte range ends at offset %d, which is not the end of a revision" % end)
+            self.fail("FORMAT_FAILURE", "the byte range ends at offset %d, which is not the end of a revision"
+                      % end)
             return
         self.report["revision"] = index + 1
         held = any(field == self.field and contents == self.contents
                    for field, _kind, _subfilter, _range, contents in self.history.state(index).signatures())
         if not held:
-            self.problem("revision %d, where the byte range ends, does not hold this signature" % (index + 1))
+            self.fail("FORMAT_FAILURE", "revision %d, where the byte range ends, does not hold this signature"
+                      % (index + 1))
         self.report["covers_revision"] = gap_holds_contents and held
         self.report["covers_whole_file"] = self.report["covers_revision"] and end == len(data)
         self.signed_index = index
@@ -119,21 +141,40 @@ class _Entry:
         self.report["later_revisions"] = {"allowed": later.allowed, "added": later.added,
                                           "modifications": later.modifications}
         for modification in later.modifications:
-            self.problem("modified after signing: %s" % modification)
+            self.fail("NOT_ALLOWED_CHANGE", "modified after signing: %s" % modification)
+        if not later.allowed and not later.modifications:
+            self.fail("NOT_ALLOWED_CHANGE", "later revisions make changes that a signature does not permit")
 
     # -- trust ----------------------------------------------------------------
 
-    def chain_of(self, cert, certificates, dss, trust_roots):
-        chain = build_chain(cert, list(certificates) + dss.certs, trust_roots)
-        self.report["certificate_chain"] = [common_name(link) for link in chain.chain]
-        self.report["trusted_root"] = chain.trusted
-        if chain.problem and chain.trusted is False:
-            self.problem("certificate chain: %s" % chain.problem)
-        elif chain.problem:
-            self.note("certificate chain: %s" % chain.problem)
-        return chain
+    def path_of(self, cert, known_certs, trust_roots, when, purpose, prefix=""):
+        """The validated path of ``cert``; a refusal becomes a finding."""
+        path = validate(cert, known_certs, trust_roots, when, purpose)
+        if path.finding is not None:
+            sub_indication, message = path.finding
+            self.fail(sub_indication, prefix + message)
+        return path
 
-    def revocation_report(self, result, source):
+    def report_path(self, path):
+        self.report["certificate_chain"] = [common_name(link) for link in path.chain]
+        self.report["trusted_root"] = path.trusted
+
+    def revocation_of(self, paths, dss, fresh_at, existed_at):
+        """The revocation status of every path in ``paths`` from ``dss``, combined."""
+        combined = None
+        for path in paths:
+            result = check_revocation(path.chain, dss.ocsps, dss.crls, fresh_at, existed_at)
+            if result.status != "good":
+                return result
+            if combined is None:
+                combined = result
+            else:
+                combined.ocsps += result.ocsps
+                combined.crls += result.crls
+                combined.notes += result.notes
+        return combined
+
+    def report_revocation(self, result, source):
         self.report["revocation"] = {
             "status": result.status,
             "source": source,
@@ -142,8 +183,12 @@ class _Entry:
             "checked_at": _iso(result.checked_at),
             "problem": result.problem,
         }
+        for message in result.notes:
+            self.note(message)
         if result.status == "revoked":
-            self.problem(result.problem)
+            self.fail("REVOKED", result.problem)
+        elif result.status == "missing":
+            self.fail("TRY_LATER", "revocation data is missing or unusable: %s" % result.problem)
 
     @property
     def intact(self):
@@ -158,78 +203,89 @@ class _DocumentTimestamp(_Entry):
         try:
             token = load_container(self.contents)
         except ContainerError as error:
-            self.problem(str(error))
+            self.fail("FORMAT_FAILURE", str(error))
             return
         data, byte_range = self.history.data, self.byte_range
         token_check = check_token(token, lambda algorithm: byte_range_digest(data, byte_range, algorithm),
                                   "the document timestamp")
-        self.problem(token_check.problem)
+        if token_check.problem:
+            self.fail(token_check.sub_indication, token_check.problem)
         self.report["digest_valid"] = token_check.imprint_valid
         self.report["signature_valid"] = token_check.signature_valid
         self.time = token_check.time
         self.report["timestamp_time"] = _iso(token_check.time)
-        if token_check.authority is None:
+        self.report["timestamp"] = {"valid": token_check.valid, "time": _iso(token_check.time),
+                                    "authority": common_name(token_check.authority)
+                                    if token_check.authority is not None else None,
+                                    "problem": token_check.problem}
+        if token_check.authority is None or token_check.time is None:
             return
         self.report["signer"] = subject_text(token_check.authority)
-        chain = self.chain_of(token_check.authority, token_check.certificates, final_dss, trust_roots)
-        self.revocation_report(check_revocation(chain.chain, final_dss.ocsps, final_dss.crls), "DSS")
-        self.report["timestamp"] = {"valid": token_check.valid, "time": _iso(token_check.time),
-                                    "authority": common_name(token_check.authority),
-                                    "problem": token_check.problem}
-        self.report["valid"] = (self.intact and chain.trusted is not False
-                                and self.report["revocation"]["status"] != "revoked")
+        self.report["validation_time"] = _iso(token_check.time)
+        path = self.path_of(token_check.authority, token_check.certificates + final_dss.certs, trust_roots,
+                            token_check.time, TIMESTAMPING)
+        self.report_path(path)
+        self.report_revocation(self.revocation_of([path], final_dss, _utc_now(), token_check.time),
+                               "DSS" if final_dss.present else "none: the document has no DSS")
+
+    @property
+    def usable_as_proof(self):
+        """Whether this timestamp proves that what it covers existed at its time."""
+        return self.intact and self.time is not None and not self.failed
 
 
 class _Signature(_Entry):
 
     def check(self, final_dss, trust_roots, document_timestamps, dss_at):
         check = check_signature(self.contents, self.history.data, self.byte_range)
-        for message in check.problems:
-            self.problem(message)
+        for sub_indication, message in check.findings:
+            self.fail(sub_indication, message)
         self.report["digest_valid"] = check.digest_valid
         self.report["signature_valid"] = check.signature_valid
         if check.signer is None:
             return
         self.report["signer"] = subject_text(check.signer)
-        chain = self.chain_of(check.signer, check.certificates, final_dss, trust_roots)
         token = check.timestamp
-        tsa_trusted = None
+        paths = []
+        existed_at = None
         if token is not None:
             self.report["timestamp_time"] = _iso(token.time)
             self.report["timestamp"] = {"valid": token.valid, "time": _iso(token.time),
                                         "authority": common_name(token.authority) if token.authority else None,
                                         "problem": token.problem}
-            if token.authority is not None and trust_roots:
-                tsa_chain = build_chain(token.authority, token.certificates + final_dss.certs, trust_roots)
-                tsa_trusted = tsa_chain.trusted
-                if not tsa_trusted:
-                    self.problem("signature timestamp: %s" % tsa_chain.problem)
+            if token.valid and token.authority is not None:
+                tsa_path = self.path_of(token.authority, token.certificates + final_dss.certs, trust_roots,
+                                        token.time, TIMESTAMPING, "signature timestamp: ")
+                paths.append(tsa_path)
+                existed_at = token.time
+
+        later_stamps = [stamp for stamp in document_timestamps
+                        if stamp.usable_as_proof and self.signed_index is not None
+                        and stamp.signed_index is not None and stamp.signed_index > self.signed_index]
+        if existed_at is None and later_stamps:
+            existed_at = later_stamps[0].time
+        when = existed_at or _utc_now()
+        self.report["validation_time"] = _iso(when)
+        path = self.path_of(check.signer, check.certificates + final_dss.certs, trust_roots, when, SIGNER)
+        self.report_path(path)
+        paths.insert(0, path)
 
         # Long-term validation: data that a later document timestamp covers
-        # (checked at that timestamp's time), else the document's DSS now.
-        later_stamps = [stamp for stamp in document_timestamps
-                        if stamp.report["valid"] and self.signed_index is not None
-                        and stamp.signed_index is not None and stamp.signed_index > self.signed_index]
+        # (current at that timestamp's time), else the document's DSS now.
         archived = None
         for stamp in later_stamps:
-            result = self.validation_data_complete(check, dss_at(stamp.signed_index), stamp.time)
+            result = self.revocation_of(paths, dss_at(stamp.signed_index), stamp.time, when)
             if result.status == "good":
                 archived = (stamp, result)
                 break
         if archived is not None:
             revocation = archived[1]
-            self.revocation_report(revocation, "DSS timestamped by %s" % archived[0].field)
+            self.report_revocation(revocation, "DSS timestamped by %s" % archived[0].field)
         else:
-            revocation = self.validation_data_complete(check, final_dss, _utc_now())
-            self.revocation_report(revocation, "DSS" if final_dss.present else "none: the document has no DSS")
+            revocation = self.revocation_of(paths, final_dss, _utc_now(), when)
+            self.report_revocation(revocation, "DSS" if final_dss.present else "none: the document has no DSS")
 
-        self.report["valid"] = (self.intact and (token is None or token.valid)
-                                and chain.trusted is not False and tsa_trusted is not False
-                                and revocation.status != "revoked")
-        if not self.report["valid"]:
-            return
-        pades = self.report["subfilter"] == PADES_SUBFILTER and check.names_signer is True
-        if not pades:
+        if self.failed or not (self.report["subfilter"] == PADES_SUBFILTER and check.names_signer is True):
             return
         level = "B-B"
         if (token is not None and token.valid) or later_stamps:
@@ -240,36 +296,12 @@ class _Signature(_Entry):
                 level = "B-LT"
         self.report["pades_level"] = level
 
-    @staticmethod
-    def validation_data_complete(check, dss, when):
-        """Revocation status of the signer's chain, and of the signature timestamp's, from ``dss``."""
-        chains = [build_chain(check.signer, check.certificates + dss.certs, None)]
-        if check.timestamp is not None and check.timestamp.authority is not None:
-            chains.append(build_chain(check.timestamp.authority, check.timestamp.certificates + dss.certs, None))
-        combined = None
-        for chain in chains:
-            if chain.problem:
-                return _missing(chain.problem, when)
-            result = check_revocation(chain.chain, dss.ocsps, dss.crls, when)
-            if result.status != "good":
-                return result
-            if combined is None:
-                combined = result
-            else:
-                combined.ocsps += result.ocsps
-                combined.crls += result.crls
-        return combined
-
-
-def _missing(problem, when):
-    return RevocationResult("missing", problem, checked_at=when)
-
 
 def verify_pdf(data, trust_roots=(), file_name=None):
     """The verification report (a dict) of the PDF document ``data``.
 
-    ``trust_roots`` are certificates (asn1crypto or DER) that chains must end
-    at; without them chains are built but trust is not decided.  Raises
+    ``trust_roots`` are the trust anchors (asn1crypto certificates or DER);
+    without them no signature can pass: trust cannot be decided.  Raises
     PdfReadError when the file cannot be read, NoSignaturesError when it
     has nothing to verify.
     """
@@ -304,13 +336,17 @@ def verify_pdf(data, trust_roots=(), file_name=None):
         if isinstance(entry, _Signature):
             entry.check(final_dss, trust_roots, stamps, dss_at)
 
+    for entry in entries:
+        entry.conclude()
     reports = [entry.report for entry in entries]
+    indication = overall([report["indication"] for report in reports])
     return {
         "file": file_name,
         "size": len(history.data),
         "revisions": len(history),
         "trust_roots": len(trust_roots),
-        "valid": all(report["valid"] for report in reports),
+        "indication": indication,
+        "valid": indication == TOTAL_PASSED,
         "problems": list(final_dss.problems),
         "signatures": reports,
     }

@@ -1,5 +1,6 @@
 """A signed file revision by revision: where each incremental update ends,
-the document as it was at each end, and what each update changed.
+the document as it was at each end, and what differs between a revision
+and the final document.
 
 The PDF engine (qpdf) does all the reading; this module only keeps the
 documents it opened and decodes the JSON it reports.
@@ -10,27 +11,42 @@ import json
 from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from .pdf_values import reference
 
-__all__ = ["RevisionHistory", "RevisionState", "ObjectChange"]
+__all__ = ["RevisionHistory", "RevisionState", "GraphDifference", "Reach"]
 
 
-class ObjectChange:
-    """One object that an update added, freed or wrote again with other content."""
+class Reach:
+    """How a revision reaches an object: as document content, as validation
+    data (the catalog's /DSS), and from where ((number, generation, key path);
+    (0, 0) is the trailer)."""
 
-    __slots__ = ("ref", "before", "after", "data_changed")
+    __slots__ = ("content", "validation_data", "referrers")
 
-    def __init__(self, ref, before, after, data_changed):
-        self.ref = ref
-        self.before = before
-        self.after = after
+    def __init__(self, content, validation_data, referrers):
+        self.content = content
+        self.validation_data = validation_data
+        self.referrers = [(number, generation, path) for number, generation, path in referrers]
+
+    @property
+    def reached(self):
+        return self.content or self.validation_data
+
+
+class GraphDifference:
+    """An object that a signed revision and a later one resolve or reach
+    differently; ``before``/``after`` are None where it resolves to nothing."""
+
+    __slots__ = ("ref", "before", "after", "same", "data_changed", "generation_conflict", "earlier", "later")
+
+    def __init__(self, number, generation, before, after, same, data_changed, generation_conflict,
+                 earlier, later):
+        self.ref = (number, generation)
+        self.before = _load(before)
+        self.after = _load(after)
+        self.same = same
         self.data_changed = data_changed
-
-    @property
-    def is_new(self):
-        return self.before is None
-
-    @property
-    def is_freed(self):
-        return self.after is None
+        self.generation_conflict = generation_conflict
+        self.earlier = Reach(*earlier)
+        self.later = Reach(*later)
 
 
 class RevisionState:
@@ -87,7 +103,6 @@ class RevisionHistory:
         self.document = _pdfengine.open(self.data)
         self.revisions = [tuple(item) for item in _pdfengine.revisions(self.document)]
         self._states = {}
-        self._changes = {}
 
     def __len__(self):
         return len(self.revisions)
@@ -116,14 +131,10 @@ class RevisionHistory:
             self._states["final"] = RevisionState(self.document)
         return self._states["final"]
 
-    def changes(self, index):
-        """What revision ``index`` (from 1) changed in the one before it."""
-        if index not in self._changes:
-            found = _pdfengine.changed_objects(self.state(index - 1).document, self.state(index).document)
-            self._changes[index] = [
-                ObjectChange((number, generation), _load(before), _load(after), data_changed)
-                for number, generation, before, after, data_changed in found]
-        return self._changes[index]
+    def differences(self, index):
+        """The objects that revision ``index`` and the final document resolve or reach differently."""
+        found = _pdfengine.graph_differences(self.state(index).document, self.document)
+        return [GraphDifference(*item) for item in found]
 
     def trailing_bytes(self):
         """What follows the end of the last revision (normally nothing, or a line end)."""

@@ -1,12 +1,13 @@
-"""Certificate chains and revocation status from what a signed document
-carries: the certificates in its containers and the certificates, OCSP
-responses and CRLs in its document security store (DSS). Nothing is
-fetched: a verifier judges the file as it is.
+"""Certificate paths and revocation status from what a signed document
+carries (the certificates in its containers and the certificates, OCSP
+responses and CRLs in its document security store, DSS) and from the trust
+anchors the verifier is given.  Nothing is fetched: a verifier judges the
+file as it is.
 """
 
-import datetime
-
-from ..CorvaneSign.corvane_certvalidator.chain import ChainBuilder
+from ..CorvaneSign.corvane_certvalidator import path_policy
+from ..CorvaneSign.corvane_certvalidator.chain import ChainBuilder, is_self_signed
+from ..CorvaneSign.corvane_certvalidator.naming import describe
 from ..CorvaneSign.corvane_certvalidator.decoding import certificates_from_bytes, crl_from_bytes, \
     ocsp_response_from_bytes
 from ..CorvaneSign.corvane_certvalidator.registry import SimpleCertificateStore
@@ -15,7 +16,7 @@ from ..CorvaneSign.corvane_signature.exceptions import RevokedCertificateError, 
 from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from .pdf_values import reference
 
-__all__ = ["DssContents", "read_dss", "ChainResult", "build_chain", "RevocationResult", "check_revocation"]
+__all__ = ["DssContents", "read_dss", "PathResult", "validate", "RevocationResult", "check_revocation"]
 
 
 class DssContents:
@@ -55,65 +56,101 @@ def read_dss(state):
     return contents
 
 
-class ChainResult:
-    """A certificate's chain (the certificate first) and whether it ends at a trust root."""
+# What a refused path means for the verdict.
+_SUB_INDICATION = {
+    path_policy.EXPIRED: "EXPIRED",
+    path_policy.NOT_YET_VALID: "NOT_YET_VALID",
+    path_policy.NO_CHAIN: "NO_CERTIFICATE_CHAIN_FOUND",
+    path_policy.CONSTRAINTS: "CHAIN_CONSTRAINTS_FAILURE",
+}
 
-    def __init__(self, chain=None, trusted=None, problem=None):
-        self.chain = chain or []
-        self.trusted = trusted   # None when no trust roots were given
-        self.problem = problem
+
+class PathResult:
+    """A certificate's path (the certificate first) and why it does not validate, if it does not.
+
+    ``trusted`` is True when the path validated up to a given trust anchor,
+    None when no anchor was given, False otherwise.  ``finding`` is
+    ``(sub-indication, message)`` or None.
+    """
+
+    def __init__(self, chain, trusted, finding=None):
+        self.chain = chain
+        self.trusted = trusted
+        self.finding = finding
 
 
-def build_chain(cert, known_certs, trust_roots):
-    """The chain of ``cert`` from ``known_certs``; with ``trust_roots``, also whether it reaches one."""
+def _chain_in_file(cert, known_certs):
+    """As much of ``cert``'s chain as the known certificates give, for reporting and revocation."""
     pool = SimpleCertificateStore()
     pool.register_multiple(known_certs)
-    result = ChainResult()
     try:
-        result.chain = ChainBuilder(pool, SimpleCertificateStore()).build(cert)
-    except ValidationError as error:
-        result.chain = [cert]
-        result.problem = str(error)
-    if trust_roots:
-        roots = SimpleCertificateStore()
-        roots.register_multiple(trust_roots)
-        try:
-            result.chain = ChainBuilder(pool, roots).build(cert)
-            result.trusted = True
-            result.problem = None
-        except ValidationError as error:
-            result.trusted = False
-            result.problem = str(error)
-    return result
+        return ChainBuilder(pool, SimpleCertificateStore()).build(cert)
+    except ValidationError:
+        return [cert]
+
+
+def validate(cert, known_certs, trust_roots, when, purpose):
+    """The RFC 5280 path of ``cert`` for ``purpose`` at ``when`` up to one of ``trust_roots``.
+
+    Without trust anchors the chain the file carries is still checked against
+    its own top, so that a broken path fails even when trust cannot be decided.
+    """
+    known_certs = list(known_certs)
+    file_chain = _chain_in_file(cert, known_certs)
+    anchors = list(trust_roots) or file_chain[-1:]
+    try:
+        chain = path_policy.validate_path(cert, known_certs, anchors, when, purpose)
+    except path_policy.PathError as error:
+        return PathResult(file_chain, False if trust_roots else None,
+                          (_SUB_INDICATION[error.reason], str(error)))
+    if not trust_roots:
+        return PathResult(chain, None, ("NO_CERTIFICATE_CHAIN_FOUND",
+                                        "%s: no trust anchor was given, so trust cannot be decided" % purpose))
+    return PathResult(chain, True)
 
 
 class RevocationResult:
-    """Whether a chain's revocation status is proven by the given data: "good", "revoked" or "missing"."""
+    """Whether a path's revocation status is proven by the given data: "good", "revoked" or "missing"."""
 
-    def __init__(self, status, problem=None, ocsps=0, crls=0, checked_at=None):
+    def __init__(self, status, problem=None, ocsps=0, crls=0, checked_at=None, notes=()):
         self.status = status
         self.problem = problem
         self.ocsps = ocsps
         self.crls = crls
         self.checked_at = checked_at
+        self.notes = list(notes)
 
 
-def check_revocation(chain, ocsps, crls, when=None):
-    """Checks every certificate of ``chain`` but the root against ``ocsps`` and ``crls`` at ``when``."""
-    when = when or datetime.datetime.now(datetime.timezone.utc)
-    if len(chain) < 2:
-        return RevocationResult("missing", "the chain is incomplete", checked_at=when)
-    checker = RevocationChecker(list(ocsps), list(crls), None, lambda: when)
-    used_ocsps, used_crls = set(), set()
+def check_revocation(chain, ocsps, crls, fresh_at, existed_at):
+    """Checks every certificate of ``chain`` but its anchor against ``ocsps`` and ``crls``.
+
+    The data must be current at ``fresh_at``; a certificate counts as revoked
+    when its revocation took effect no later than ``existed_at``, the best
+    proof of when the signature existed.
+    """
+    if len(chain) < 2 and not chain_is_anchored(chain):
+        return RevocationResult("missing", "the issuer of %s is unknown, so its revocation status cannot "
+                                "be checked" % describe(chain[0]), checked_at=fresh_at)
+    checker = RevocationChecker(list(ocsps), list(crls), None, lambda: fresh_at)
+    used_ocsps, used_crls, notes = set(), set(), []
     for cert, issuer in zip(chain, chain[1:]):
         try:
             evidence = checker.evidence_for(cert, issuer)
         except RevokedCertificateError as error:
-            return RevocationResult("revoked", str(error), checked_at=when)
+            revoked_at = getattr(error, "revoked_at", None)
+            if revoked_at is None or revoked_at <= existed_at:
+                return RevocationResult("revoked", str(error), checked_at=fresh_at)
+            notes.append("%s; the signature existed before, at %s" % (error, existed_at.isoformat()))
+            continue
         except ValidationError as error:
-            return RevocationResult("missing", str(error), checked_at=when)
+            return RevocationResult("missing", str(error), checked_at=fresh_at)
         if evidence.ocsp_response is not None:
             used_ocsps.add(evidence.ocsp_response.dump())
         if evidence.crl is not None:
             used_crls.add(evidence.crl.dump())
-    return RevocationResult("good", None, len(used_ocsps), len(used_crls), when)
+    return RevocationResult("good", None, len(used_ocsps), len(used_crls), fresh_at, notes)
+
+
+def chain_is_anchored(chain):
+    """A one-certificate chain is complete only when that certificate is itself the anchor (self-signed)."""
+    return len(chain) == 1 and is_self_signed(chain[0])

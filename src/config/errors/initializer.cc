@@ -60,17 +60,24 @@ PyObject* get_name(PyObject*, void*) { return PyUnicode_FromString("__init__"); 
 PyObject* get_qualname(PyObject*, void*) { return PyUnicode_FromString("ConfigurationError.__init__"); }
 PyObject* get_doc(PyObject*, void*) { Py_RETURN_NONE; }
 
-PyObject* get_module(PyObject* self, void*) {
-    Py_INCREF(fields(self).module_name);
-    return fields(self).module_name;
+// A field is empty only after the collector cleared the object.
+PyObject* field_or_none(PyObject* field) {
+    PyObject* value = field != nullptr ? field : Py_None;
+    Py_INCREF(value);
+    return value;
 }
 
-PyObject* get_annotations(PyObject* self, void*) {
-    Py_INCREF(fields(self).annotations);
-    return fields(self).annotations;
+PyObject* get_module(PyObject* self, void*) { return field_or_none(fields(self).module_name); }
+PyObject* get_annotations(PyObject* self, void*) { return field_or_none(fields(self).annotations); }
+
+// The one instance is made by make_initializer, with every field set.
+PyObject* initializer_new(PyTypeObject*, PyObject*, PyObject*) {
+    PyErr_SetString(PyExc_TypeError, "cannot create 'function' instances");
+    return nullptr;
 }
 
 int initializer_traverse(PyObject* self, visitproc visit, void* arg) {
+    Py_VISIT(Py_TYPE(self));
     Py_VISIT(fields(self).owner);
     Py_VISIT(fields(self).module_name);
     Py_VISIT(fields(self).annotations);
@@ -103,6 +110,7 @@ PyGetSetDef initializer_getset[] = {
 
 py::Object initializer_type() {
     PyType_Slot slots[] = {
+        {Py_tp_new, reinterpret_cast<void*>(initializer_new)},
         {Py_tp_call, reinterpret_cast<void*>(initializer_call)},
         {Py_tp_descr_get, reinterpret_cast<void*>(initializer_get)},
         {Py_tp_repr, reinterpret_cast<void*>(initializer_repr)},

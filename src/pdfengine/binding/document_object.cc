@@ -1,6 +1,7 @@
 #include "document_object.hh"
 
 #include "arguments.hh"
+#include "documentation.hh"
 #include "engine_errors.hh"
 #include "engine_state.hh"
 #include "text.hh"
@@ -215,22 +216,28 @@ PyObject* document_new(PyTypeObject*, PyObject*, PyObject*) {
 }
 
 PyMethodDef document_methods[] = {
-    {"length", document_length, METH_NOARGS, "Size of the document in bytes."},
+    {"length", document_length, METH_NOARGS, py::method_doc<"length()", "Size of the document in bytes.">},
     {"signatures", document_signatures, METH_NOARGS,
-     "Signed signature fields: (field, type, subfilter, byte_range, contents) tuples."},
-    {"fields", document_fields, METH_NOARGS, "Form fields: (qualified name, field type, has value) tuples."},
+     py::method_doc<"signatures()",
+                    "Signed signature fields: (field, type, subfilter, byte_range, contents) tuples.">},
+    {"fields", document_fields, METH_NOARGS,
+     py::method_doc<"fields()", "Form fields: (qualified name, field type, has value) tuples.">},
     {"certification_permission", document_certification_permission, METH_NOARGS,
-     "DocMDP /P of the document's certification, or None."},
+     py::method_doc<"certification_permission()", "DocMDP /P of the document's certification, or None.">},
     {"check_signature", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_check_signature)),
      METH_VARARGS | METH_KEYWORDS,
-     "check_signature(field_name, subfilter, bytes_reserved, reason=None, signing_time=None, "
-     "document_timestamp=False): raises what prepare_signature would refuse, laying nothing out"},
+     py::method_doc<"check_signature(field_name, subfilter, bytes_reserved, reason=None, signing_time=None, "
+                    "document_timestamp=False)",
+                    "Raise what prepare_signature would refuse, laying nothing out.">},
     {"prepare_signature", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_prepare_signature)),
      METH_VARARGS | METH_KEYWORDS,
-     "prepare_signature(field_name, subfilter, bytes_reserved, reason=None, signing_time=None, "
-     "document_timestamp=False) -> (update, byte_range)"},
+     py::method_doc<"prepare_signature(field_name, subfilter, bytes_reserved, reason=None, signing_time=None, "
+                    "document_timestamp=False)",
+                    "Lay out a signature field and dictionary: (update, byte_range).">},
     {"append_dss", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_append_dss)),
-     METH_VARARGS | METH_KEYWORDS, "append_dss(certs, ocsps, crls, vri=None) -> update (b'' when nothing is new)"},
+     METH_VARARGS | METH_KEYWORDS,
+     py::method_doc<"append_dss(certs=(), ocsps=(), crls=(), vri=None)",
+                    "Add validation data to the DSS: the update, b'' when nothing is new.">},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -238,6 +245,7 @@ PyMethodDef document_methods[] = {
 
 py::Object create_document_type() {
     PyType_Slot slots[] = {
+        {Py_tp_doc, const_cast<char*>("A PDF document read by the engine; made by open().")},
         {Py_tp_methods, document_methods},
         {Py_tp_new, reinterpret_cast<void*>(document_new)},
         {Py_tp_traverse, reinterpret_cast<void*>(document_traverse)},

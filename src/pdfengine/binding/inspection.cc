@@ -7,7 +7,8 @@
 #include "text.hh"
 
 #include "../errors.hh"
-#include "../object_changes.hh"
+#include "../object_json.hh"
+#include "../object_graph.hh"
 #include "../revisions.hh"
 #include "../signature_values.hh"
 #include "../stream_decoding.hh"
@@ -45,17 +46,28 @@ py::Object revisions_function(const py::Object& module, PyObject* args, PyObject
     return result;
 }
 
-py::Object changed_objects_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
-    static constexpr py::Parameters<2> parameters{"changed_objects", {"before", "after"}};
-    auto [before, after] = parameters.bind(args, kwargs);
-    Document& earlier = engine_document(module, before);
-    Document& later = engine_document(module, after);
-    std::vector<ObjectChange> changes = run_engine(module, [&] { return changed_objects(earlier, later); });
+py::Object reach_tuple(const Reach& reach) {
+    py::Object referrers = new_list();
+    for (const Referrer& referrer : reach.referrers)
+        append(referrers, py::tuple({py::integer(referrer.from.getObj()), py::integer(referrer.from.getGen()),
+                                     py::str(referrer.path)}));
+    return py::tuple({py::boolean(reach.content), py::boolean(reach.validation_data), referrers});
+}
+
+py::Object graph_differences_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
+    static constexpr py::Parameters<2> parameters{"graph_differences", {"earlier", "later"}};
+    auto [earlier, later] = parameters.bind(args, kwargs);
+    Document& earlier_document = engine_document(module, earlier);
+    Document& later_document = engine_document(module, later);
+    std::vector<GraphDifference> differences =
+        run_engine(module, [&] { return graph_differences(earlier_document, later_document); });
     py::Object result = new_list();
-    for (const ObjectChange& change : changes)
-        append(result, py::tuple({py::integer(change.id.getObj()), py::integer(change.id.getGen()),
-                                  text_or_none(change.before), text_or_none(change.after),
-                                  py::boolean(change.data_changed)}));
+    for (const GraphDifference& difference : differences)
+        append(result, py::tuple({py::integer(difference.id.getObj()), py::integer(difference.id.getGen()),
+                                  text_or_none(difference.before), text_or_none(difference.after),
+                                  py::boolean(difference.same), py::boolean(difference.data_changed),
+                                  py::boolean(difference.generation_conflict), reach_tuple(difference.earlier),
+                                  reach_tuple(difference.later)}));
     return result;
 }
 
@@ -94,12 +106,18 @@ py::Object signature_values_function(const py::Object& module, PyObject* args, P
 }
 
 PyMethodDef definitions[] = {
-    py::function<revisions_function>("revisions"),
-    py::function<changed_objects_function>("changed_objects"),
-    py::function<object_json_function>("object_json"),
-    py::function<trailer_json_function>("trailer_json"),
-    py::function<stream_data_function>("stream_data"),
-    py::function<signature_values_function>("signature_values"),
+    py::function<revisions_function, "revisions(document)",
+                 "Revisions of the document in file order: (cross-reference offset, end offset) pairs.">(),
+    py::function<graph_differences_function, "graph_differences(earlier, later)",
+                 "Objects reachable from the trailer of `earlier` or of `later` (a later revision of the "
+                 "same file) whose resolution differs between the two.">(),
+    py::function<object_json_function, "object_json(document, number, generation)",
+                 "The object as qpdf JSON, or None when the document has no such object.">(),
+    py::function<trailer_json_function, "trailer_json(document)", "The trailer dictionary as qpdf JSON.">(),
+    py::function<stream_data_function, "stream_data(document, number, generation)",
+                 "The decoded data of a stream object.">(),
+    py::function<signature_values_function, "signature_values(document)",
+                 "Signature dictionaries of the signed fields: (field name, JSON) pairs.">(),
 };
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Read-only functions of ...pdf_utils._pdfengine for reports on signed
-// documents: revisions, what each revision changed, single objects and the
+// documents: revisions, what differs between two of them, single objects and the
 // signature dictionaries, in qpdf's JSON.
 #pragma once
 
@@ -7,7 +7,7 @@
 
 namespace pdfengine::binding {
 
-// Binds revisions, changed_objects, object_json, trailer_json, stream_data
+// Binds revisions, graph_differences, object_json, trailer_json, stream_data
 // and signature_values as functions of `module`.
 void bind_inspection(const py::Object& module);
 

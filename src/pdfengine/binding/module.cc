@@ -22,7 +22,9 @@ py::Object open_function(const py::Object& module, PyObject* args, PyObject* kwa
     return open_document(module, pieces);
 }
 
-PyMethodDef open_definition = py::function<open_function>("open");
+PyMethodDef open_definition = py::function<open_function, "open(pieces)",
+                                            "Open a PDF document held in bytes, or in a sequence of bytes and "
+                                            "file descriptors read on demand.">();
 
 void exec_module(const py::Object& module) {
     // from ..exceptions import PdfReadError, PdfEncryptedError, PdfWriteError, SigningError

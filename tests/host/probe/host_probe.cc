@@ -65,9 +65,11 @@ struct Cleanup {
     }
 };
 
+// Hands the awaitable over, so that only the awaited iterator keeps it: the
+// frame then holds nothing the cycle collector cannot see.
 py::Coroutine await_with_cleanup_body(py::Object awaitable, py::Object cleanup) {
     Cleanup guard{cleanup};
-    co_return co_await awaitable;
+    co_return co_await std::move(awaitable);
 }
 
 py::Object await_with_cleanup(const py::Object& module, PyObject* args, PyObject* kwargs) {
@@ -80,10 +82,10 @@ py::Object await_with_cleanup(const py::Object& module, PyObject* args, PyObject
 void exec_module(const py::Object& module) {
     py::init_module_state(module, "_host_probe.coroutine");
     static PyMethodDef functions[] = {
-        py::function<await_one>("await_one"),
-        py::function<await_both>("await_both"),
-        py::function<await_catching>("await_catching"),
-        py::function<await_with_cleanup>("await_with_cleanup"),
+        py::function<await_one, "await_one(awaitable, on_start=None)">(),
+        py::function<await_both, "await_both(first, second)">(),
+        py::function<await_catching, "await_catching(awaitable)">(),
+        py::function<await_with_cleanup, "await_with_cleanup(awaitable, cleanup)">(),
     };
     for (PyMethodDef& definition : functions) py::bind_function(module, &definition);
 }

@@ -8,6 +8,7 @@ from .chain import ChainBuilder
 from .cms_certs import certificates_in, signature_timestamp_tokens, signer_certificate
 from .decoding import as_crl, as_ocsp_response
 from .fetchers import Fetcher
+from .path_policy import SIGNER, TIMESTAMPING, PathError, validate_path
 from .registry import SimpleCertificateStore, as_certificate
 from .revocation import RevocationChecker
 
@@ -79,10 +80,19 @@ class ValidationContext:
         self._chains = ChainBuilder(self.certificate_registry, self.trust_roots, self.fetcher)
         self._revocation = RevocationChecker(self.ocsps, self.crls, self.fetcher, _utc_now)
 
-    def _collect(self, certificate, intermediates):
+    def _collect(self, certificate, intermediates, purpose=None):
         certificate = as_certificate(certificate)
         self.certificate_registry.register_multiple(intermediates or [])
         chain = self._chains.build(certificate)
+        if purpose is not None:
+            # Without given roots the chain's own top anchors it: trust is the
+            # verifier's call, but a path that breaks its constraints is never
+            # worth embedding.
+            anchors = list(self.trust_roots) or chain[-1:]
+            try:
+                validate_path(certificate, chain[1:], anchors, _utc_now(), purpose)
+            except PathError as error:
+                raise ValidationError(str(error))
         found = _Collection()
         for cert in chain:
             found.add_cert(cert)
@@ -115,7 +125,9 @@ class ValidationContext:
             signer = signer_certificate(current)
             if signer is None:
                 raise ValidationError("the CMS signature does not carry its signer's certificate")
-            found.merge(self._collect(signer, certificates_in(current)))
+            content_type = current["content"]["encap_content_info"]["content_type"].native
+            purpose = TIMESTAMPING if content_type == "tst_info" else SIGNER
+            found.merge(self._collect(signer, certificates_in(current), purpose))
             pending.extend(signature_timestamp_tokens(current))
         return found.result()
 

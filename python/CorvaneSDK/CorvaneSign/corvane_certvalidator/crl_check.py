@@ -47,9 +47,11 @@ def check_crl(crl, cert, issuer, source, now):
     entry = _revocation_entry(crl, cert.serial_number)
     if entry is not None:
         reason = entry.crl_reason_value.native if entry.crl_reason_value is not None else "unspecified"
-        raise RevokedCertificateError(
+        error = RevokedCertificateError(
             "certificate %s is revoked since %s (reason: %s), says the CRL from %s"
             % (describe(cert), entry["revocation_date"].native.isoformat(), reason, source))
+        error.revoked_at = entry["revocation_date"].native
+        raise error
     this_update = tbs["this_update"].native
     next_update = tbs["next_update"].native
     if this_update > now + CLOCK_SKEW:

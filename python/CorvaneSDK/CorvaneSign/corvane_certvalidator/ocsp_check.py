@@ -21,6 +21,7 @@ from ..corvane_signature.exceptions import RevokedCertificateError, ValidationEr
 from .chain import is_issued_by
 from .fetchers import FetchError
 from .naming import describe, name_text
+from .path_policy import OCSP_SIGNING, PathError, validate_path
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
 
 __all__ = ["ocsp_request_for", "responds_for", "check_ocsp_response", "CLOCK_SKEW"]
@@ -91,16 +92,19 @@ def _response_signer(basic, issuer, cert, source, now):
     for candidate in basic["certs"] or []:
         if not _responder_matches(responder_id, candidate):
             continue
-        eku = candidate.extended_key_usage_value
-        if not is_issued_by(candidate, issuer) or eku is None or "ocsp_signing" not in eku.native:
+        if not is_issued_by(candidate, issuer):
             raise ValidationError(
                 "OCSP response from %s for %s is signed by %s, which its issuer %s did not certify "
                 "as an OCSP responder" % (source, describe(cert), describe(candidate),
                                           name_text(issuer.subject)))
-        if not candidate.not_valid_before - CLOCK_SKEW <= now <= candidate.not_valid_after + CLOCK_SKEW:
-            raise ValidationError("OCSP response from %s for %s is signed by responder %s, "
-                                  "whose certificate is not valid now" % (source, describe(cert),
-                                                                          describe(candidate)))
+        # A delegated responder answers only for the CA that certified it for that.
+        try:
+            validate_path(candidate, [], [issuer], now, OCSP_SIGNING)
+        except PathError as error:
+            raise ValidationError("OCSP response from %s for %s is signed by %s, which its issuer %s did "
+                                  "not certify as an OCSP responder: %s"
+                                  % (source, describe(cert), describe(candidate), name_text(issuer.subject),
+                                     error))
         return candidate, candidate
     raise ValidationError("OCSP response from %s for %s is signed by a responder that is neither "
                           "its issuer %s nor certified by it" % (source, describe(cert),
@@ -135,9 +139,11 @@ def check_ocsp_response(response, cert, issuer, source, now):
     if cert_status.name == "revoked":
         info = cert_status.chosen
         reason = info["revocation_reason"].native if info["revocation_reason"] else "unspecified"
-        raise RevokedCertificateError(
+        error = RevokedCertificateError(
             "certificate %s is revoked since %s (reason: %s), says OCSP responder %s"
             % (describe(cert), info["revocation_time"].native.isoformat(), reason, source))
+        error.revoked_at = info["revocation_time"].native
+        raise error
     if cert_status.name != "good":
         raise FetchError("OCSP responder %s does not know the status of %s" % (source, describe(cert)))
     this_update = single["this_update"].native

@@ -2,20 +2,25 @@
 
 The token must be a SignedData over a TSTInfo whose imprint (and nonce, when
 one was sent) is the one asked for, signed by exactly one signer whose
-certificate travels in the token and is certified for time stamping.
+certificate travels in the token and, at the token's time, has a valid path
+for time stamping up to the top of the chain the token carries.  Whether
+that top is trusted is the verifier's question, not the timestamp client's.
 """
 
 import hashlib
 
 from asn1crypto import cms, tsp
 
-from ...corvane_certvalidator.cms_certs import signer_certificate
+from ...corvane_certvalidator.chain import ChainBuilder
+from ...corvane_certvalidator.cms_certs import certificates_in, signer_certificate
 from ...corvane_certvalidator.naming import describe
+from ...corvane_certvalidator.path_policy import TIMESTAMPING, PathError, validate_path
+from ...corvane_certvalidator.registry import SimpleCertificateStore
 from ...corvane_certvalidator.signatures import UnsupportedSignatureAlgorithm, verify_signature
 
-from ..exceptions import TimestampError
+from ..exceptions import TimestampError, ValidationError
 
-__all__ = ["check_timestamp_token", "signed_attrs_der"]
+__all__ = ["check_timestamp_token", "check_token_integrity", "signed_attrs_der"]
 
 
 def signed_attrs_der(signer_info):
@@ -48,8 +53,34 @@ def _check_ess_certificate(attrs, tsa_cert):
                                      "the TSA certificate it carries")
 
 
+def _carried_path_top(tsa_cert, carried):
+    """The top of the chain the token's certificates give for ``tsa_cert`` (itself when they give none)."""
+    pool = SimpleCertificateStore()
+    pool.register_multiple(carried)
+    try:
+        return ChainBuilder(pool, SimpleCertificateStore()).build(tsa_cert)[-1]
+    except ValidationError:
+        return tsa_cert
+
+
 def check_timestamp_token(token, message_digest, md_algorithm="sha256", nonce=None):
     """Check ``token`` (a ``cms.ContentInfo``) and return its ``tsp.TSTInfo``.
+
+    Raises TimestampError describing the first problem found.
+    """
+    tst_info, tsa_cert = check_token_integrity(token, message_digest, md_algorithm, nonce)
+    carried = certificates_in(token)
+    try:
+        validate_path(tsa_cert, carried, [_carried_path_top(tsa_cert, carried)], tst_info["gen_time"].native,
+                      TIMESTAMPING)
+    except PathError as error:
+        raise TimestampError(str(error))
+    return tst_info
+
+
+def check_token_integrity(token, message_digest, md_algorithm="sha256", nonce=None):
+    """``(tst_info, tsa_certificate)`` of ``token`` when it stamps ``message_digest`` and its
+    signature verifies with the certificate it carries; says nothing about that certificate's path.
 
     Raises TimestampError describing the first problem found.
     """
@@ -66,7 +97,6 @@ def check_timestamp_token(token, message_digest, md_algorithm="sha256", nonce=No
         imprint_algo = imprint["hash_algorithm"]["algorithm"].native
         imprint_hash = imprint["hashed_message"].native
         token_nonce = tst_info["nonce"].native
-        gen_time = tst_info["gen_time"].native
     except (ValueError, TypeError) as exc:
         raise TimestampError("timestamp token's TSTInfo cannot be decoded (%s)" % exc)
 
@@ -84,13 +114,6 @@ def check_timestamp_token(token, message_digest, md_algorithm="sha256", nonce=No
     if tsa_cert is None:
         raise TimestampError("timestamp token does not carry the TSA certificate")
     subject = describe(tsa_cert)
-    eku = tsa_cert.extended_key_usage_value
-    if eku is None or "time_stamping" not in eku.native:
-        raise TimestampError("TSA certificate %s is not certified for time stamping "
-                             "(extended key usage timeStamping missing)" % subject)
-    if not tsa_cert.not_valid_before <= gen_time <= tsa_cert.not_valid_after:
-        raise TimestampError("token time %s lies outside the validity of TSA certificate %s"
-                             % (gen_time.isoformat(), subject))
 
     signed_attrs = signer_info["signed_attrs"]
     if not signed_attrs:
@@ -115,4 +138,4 @@ def check_timestamp_token(token, message_digest, md_algorithm="sha256", nonce=No
         raise TimestampError("timestamp token signature cannot be checked: %s" % exc)
     if not valid:
         raise TimestampError("bad signature: the token does not verify with TSA certificate %s" % subject)
-    return tst_info
+    return tst_info, tsa_cert

@@ -1,0 +1,83 @@
+"""Stopping a run from outside while the service is answering: a Ctrl-C or a
+SIGTERM leaves an existing output as it was and no file behind."""
+
+import os
+import signal
+import subprocess
+import sys
+import time
+
+import pytest
+
+from CorvaneSDK.sandbox import paths
+from support.sample_pdfs import document
+
+CLIENT = """
+import sys
+from CorvaneSDK import sign, timestamp
+entry, url, tsa_url, token, tenant, source, target = sys.argv[1:]
+for module in (sign, timestamp):
+    module.CRVN_DOMAIN_URL, module.DUMMY_HTTP_TS = url, tsa_url
+if entry == "sign":
+    sign.sign_test(source, target, token, tenant, "rsa")
+else:
+    timestamp.timestamp_test(source, target, None, None)
+"""
+
+
+@pytest.fixture
+def files(tmp_path):
+    source = tmp_path / "in.pdf"
+    source.write_bytes(document())
+    target = tmp_path / "out.pdf"
+    target.write_bytes(b"precious")
+    return source, target
+
+
+def interrupt(sandbox, argv, delayed, signal_number, while_waiting=lambda: None):
+    """Runs argv, sends the signal once a request below `delayed` is being
+    answered (late); returns the exit code, stderr and the paths requested."""
+    sandbox.clear_requests()
+    sandbox.faults.delay(delayed, 4)
+    process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        deadline = time.monotonic() + 60
+        while not any(request.path.startswith(delayed) for request in sandbox.requests):
+            assert process.poll() is None, process.communicate()
+            assert time.monotonic() < deadline, "no request for %s" % delayed
+            time.sleep(0.05)
+        while_waiting()
+        process.send_signal(signal_number)
+        _, err = process.communicate(timeout=60)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.communicate()
+    return process.returncode, err, [request.path for request in sandbox.requests]
+
+
+@pytest.mark.parametrize("entry, delayed", [("sign", paths.OCSP_PREFIX), ("timestamp", paths.OCSP_PREFIX)])
+def test_ctrl_c_stops_the_run_and_keeps_the_output(sandbox, files, entry, delayed):
+    source, target = files
+    argv = [sys.executable, "-c", CLIENT, entry, sandbox.url, sandbox.open_tsa_url, sandbox.api_token,
+            sandbox.tenant_id, str(source), str(target)]
+    code, err, requested = interrupt(sandbox, argv, delayed, signal.SIGINT)
+    assert err.rstrip().endswith("KeyboardInterrupt"), err
+    assert target.read_bytes() == b"precious"
+    assert sorted(os.listdir(target.parent)) == ["in.pdf", "out.pdf"]
+    # It stopped once the interrupted request returned: nothing else was asked for.
+    assert requested[-1].startswith(delayed), requested
+
+
+def test_sigterm_removes_the_unfinished_output_of_the_command(sandbox, files):
+    source, target = files
+    unfinished = []
+    code, err, _ = interrupt(
+        sandbox, [sys.executable, "-m", "CorvaneSDK", "timestamp", str(source), str(target), "--test",
+                  "--test-tsa-url", sandbox.open_tsa_url],
+        paths.OPEN_TSA_PATH, signal.SIGTERM,
+        while_waiting=lambda: unfinished.extend(set(os.listdir(target.parent)) - {"in.pdf", "out.pdf"}))
+    assert code == 128 + signal.SIGTERM, err
+    assert [name.startswith("corvane-") for name in unfinished] == [True]
+    assert target.read_bytes() == b"precious"
+    assert sorted(os.listdir(target.parent)) == ["in.pdf", "out.pdf"]
