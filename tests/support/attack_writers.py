@@ -5,6 +5,7 @@ visible, in an existing field) where the library would not make them."""
 
 import asyncio
 import hashlib
+import json
 import re
 import subprocess
 import tempfile
@@ -12,6 +13,7 @@ import tempfile
 from cryptography.hazmat.primitives import serialization
 
 from CorvaneSDK.CorvaneSign.corvane_certvalidator.registry import SimpleCertificateStore
+from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import signers
 from support.pdf_edits import Editor, pdf_syntax
 
@@ -177,6 +179,27 @@ def rendered(data, first_page_only=True):
         pdf.flush()
         return subprocess.run(["pdftoppm", "-r", "20", "-gray", "-f", "1", "-l", "1", pdf.name],
                               capture_output=True, check=True).stdout
+
+
+def rewrite_object_stream(update, number, old, new):
+    """Object stream ``number`` written again with ``old`` replaced by ``new`` (of the same length)
+    inside it: the compressed objects change while their cross-reference entries stay."""
+    assert len(old) == len(new)
+    document = update.editor.document
+    entries = json.loads(_pdfengine.object_json(document, number, 0))["dict"]
+    decoded = _pdfengine.stream_data(document, number, 0)
+    assert old in decoded
+    update.put("%d 0 R" % number, stream(decoded.replace(old, new), b"/Type /ObjStm /N %d /First %d"
+                                         % (entries["/N"], entries["/First"])))
+
+
+def object_stream_of(data, number):
+    """The object stream that holds object ``number`` of ``data`` (qpdf's view of its xref)."""
+    with tempfile.NamedTemporaryFile(suffix=".pdf") as pdf:
+        pdf.write(data)
+        pdf.flush()
+        listing = subprocess.run(["qpdf", "--show-xref", pdf.name], capture_output=True, text=True).stdout
+    return int(re.search(r"^%d/0: compressed; stream = (\d+)" % number, listing, re.M).group(1))
 
 
 def signed_revision(data):

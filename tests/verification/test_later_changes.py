@@ -9,9 +9,9 @@ from CorvaneSDK.verification.later_changes import judge_later_revisions
 from CorvaneSDK.verification.report import verify_pdf
 from CorvaneSDK.verification.revisions import RevisionHistory
 from support.attack_writers import (
-    Update, add_signature_field, appearance, attach, docmdp_reference, fieldmdp_reference, rendered, sign,
-    signature_value, stream, text_content)
-from support.sample_pdfs import PAGE_CONTENT, write_pdf
+    Update, add_signature_field, appearance, attach, docmdp_reference, fieldmdp_reference, object_stream_of,
+    rendered, rewrite_object_stream, sign, signature_value, stream, text_content)
+from support.sample_pdfs import PAGE_CONTENT, document, qpdf, write_pdf
 from support.sandbox_signing import sign_at_level
 
 CATALOG, CONTENT, UNDEFINED, WITNESS, WITNESS_WIDGET, AMOUNT = "1 0 R", "4 0 R", "9 0 R", "20 0 R", "21 0 R", "22 0 R"
@@ -93,6 +93,14 @@ def other_generation(data, _sandbox):
     return update.bytes()
 
 
+def compressed_object_rewritten(data, _sandbox):
+    """The page tree node, kept in an object stream, changed by writing that stream again."""
+    update = Update(data)
+    pages = int(update.object(update.catalog_ref)["/Pages"].split()[0])
+    rewrite_object_stream(update, object_stream_of(data, pages), b"612 792", b"792 612")
+    return update.bytes()
+
+
 def approval_over_p1(data, sandbox):
     update = Update(data)
     add_signature_field(update, "Approval", rect=(72, 400, 372, 460), words=b"APPROVED 1000 EUR")
@@ -151,6 +159,8 @@ def _trusted(sandbox):
 def bases(_sandbox_session):
     signed = sign_at_level(_sandbox_session, base_document(), "B-T")
     return {"signed": signed,
+            "signed, object streams": sign_at_level(_sandbox_session,
+                                                    qpdf(document(), "--object-streams=generate"), "B-T"),
             "certified P1": certify(_sandbox_session, base_document(), 1),
             "certified P2": certify(_sandbox_session, base_document(), 2),
             "certified P2, Amount locked": certify(_sandbox_session, base_document(), 2, locked=["Amount"])}
@@ -163,6 +173,7 @@ ATTACKS = [
     ("signed", empty_field_gets_appearance, "signature field Witness: its /AP changed without being signed"),
     ("signed", undefined_object_defined, "referred to without defining it, was defined later"),
     ("signed", other_generation, "page 1: object 4 0: a later revision defines object 4 with another generation"),
+    ("signed, object streams", compressed_object_rewritten, "(a Pages dictionary) changed"),
     ("certified P1", approval_over_p1, "signature (the certification forbids it)"),
     ("certified P2, Amount locked", fill_amount, "field Amount is locked by an earlier signature"),
     ("signed", fill_amount, "form field Amount filled (only a certification could permit it)"),
