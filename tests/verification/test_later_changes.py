@@ -118,6 +118,14 @@ def fill_amount(data, _sandbox):
 
 # -- legitimate later signers -------------------------------------------------------------------
 
+def note_added(data, _sandbox):
+    update = Update(data)
+    attach(update, update.add({"/Type": "/Annot", "/Subtype": "/FreeText", "/Rect": [72, 400, 372, 460],
+                               "/DA": "u:/Helv 18 Tf 0 g", "/Contents": "u:Checked", "/P": update.page_ref}),
+           to_fields=False)
+    return update.bytes()
+
+
 def later_signer_fills_placed_field(data, sandbox):
     update = Update(data)
     widget = update.object(WITNESS_WIDGET)
@@ -163,6 +171,7 @@ def bases(_sandbox_session):
                                                     qpdf(document(), "--object-streams=generate"), "B-T"),
             "certified P1": certify(_sandbox_session, base_document(), 1),
             "certified P2": certify(_sandbox_session, base_document(), 2),
+            "certified P3": certify(_sandbox_session, base_document(), 3),
             "certified P2, Amount locked": certify(_sandbox_session, base_document(), 2, locked=["Amount"])}
 
 
@@ -177,10 +186,11 @@ ATTACKS = [
     ("certified P1", approval_over_p1, "signature (the certification forbids it)"),
     ("certified P2, Amount locked", fill_amount, "field Amount is locked by an earlier signature"),
     ("signed", fill_amount, "form field Amount filled (only a certification could permit it)"),
+    ("certified P2", note_added, "annotation added on page 1 (FreeText) (the certification forbids it)"),
 ]
 
 
-@pytest.mark.parametrize("base, attack, reported", ATTACKS, ids=[case[1].__name__ for case in ATTACKS])
+@pytest.mark.parametrize("base, attack, reported", ATTACKS, ids=["%s: %s" % (case[0], case[1].__name__) for case in ATTACKS])
 def test_attacks_are_modifications_that_change_the_rendered_page(sandbox, bases, base, attack, reported):
     signed = bases[base]
     attacked = attack(signed, sandbox)
@@ -199,10 +209,11 @@ LEGITIMATE = [
     ("signed", later_signer_adds_form_defaults_and_mod_date, "the form's /DA added"),
     ("signed", signature_ending_with_space_and_line_end, "document information updated"),
     ("certified P2", fill_amount, "form field Amount filled"),
+    ("certified P3", note_added, "annotation added on page 1 (FreeText)"),
 ]
 
 
-@pytest.mark.parametrize("base, change, noted", LEGITIMATE, ids=[case[1].__name__ for case in LEGITIMATE])
+@pytest.mark.parametrize("base, change, noted", LEGITIMATE, ids=["%s: %s" % (case[0], case[1].__name__) for case in LEGITIMATE])
 def test_changes_of_later_signers_pass(sandbox, bases, base, change, noted):
     changed = change(bases[base], sandbox)
     report = verify_pdf(changed, _trusted(sandbox))

@@ -10,8 +10,10 @@ terms of the page or form it touches.
 
 from asn1crypto import crl, ocsp, x509
 
+from ..CorvaneSign.corvane_signature.exceptions import PdfReadError
+from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from . import change_policy as policy
-from .containers import byte_range_digest, check_signature, check_token
+from .containers import ContainerError, byte_range_digest, check_signature, check_token, load_container
 from .pdf_values import reference, text
 
 __all__ = ["LaterRevisions", "judge_later_revisions"]
@@ -25,7 +27,7 @@ _DSS_STREAMS = {"/Certs": x509.Certificate, "/Cert": x509.Certificate, "/OCSPs":
                 "/OCSP": ocsp.OCSPResponse, "/CRLs": crl.CertificateList, "/CRL": crl.CertificateList}
 # Field keys that signing an empty field, or filling a form field, may set.
 _VALUE_KEYS = {"/V"}
-_APPEARANCE_KEYS = {"/AP", "/AS"}
+_APPEARANCE_KEYS = {"/AP", "/AS", "/MK"}
 # A bare field (no widget of its own) becomes its own widget when it is signed.
 _WIDGET_KEYS = {"/Type", "/Subtype", "/Rect", "/F", "/P"}
 _HIDDEN = 2 | 32  # annotation flags Hidden and NoView
@@ -108,7 +110,6 @@ class _Judge:
         self.accounted = set()
         self.level = self.docmdp_level()
         self.locked = self.locked_fields()
-        self.accepted_widgets = set()
         self._pages = None
         self._verified = {}
 
@@ -272,8 +273,27 @@ class _Judge:
             elif key in _FORM_KEYS_ADDED and key not in before:
                 self.permit(_FORM_KEYS_ADDED[key], "the form's %s added" % key)
                 self.claim(after.get(key))
+            elif key == "/DR" and self.only_adds(before[key], after[key]):
+                self.permit(policy.FORM_DEFAULTS, "the form's /DR extended")
+            elif key == "/NeedAppearances":
+                self.permit(policy.FORM_FILLING, "the form's appearances to be generated again")
             else:
                 self.modified("the form's %s changed" % key)
+
+    def only_adds(self, old_value, new_value):
+        """Whether ``new_value`` is the dictionary ``old_value`` with entries added (at any depth)."""
+        before, after = self.signed.resolve(old_value), self.final.resolve(new_value)
+        if not isinstance(before, dict) or not isinstance(after, dict):
+            return False
+        if reference(new_value) is not None and reference(new_value) == reference(old_value):
+            self.account(reference(new_value))
+        for key, value in after.items():
+            if key not in before:
+                self.claim(value)
+            elif (value != before[key] or self.difference(reference(value)) is not None) \
+                    and not self.only_adds(before[key], value):
+                return False
+        return set(before) <= set(after)
 
     def judge_fields_array(self, old_value, new_value):
         before = self.signed.resolve(old_value) or []
@@ -445,7 +465,6 @@ class _Judge:
     def container_verifies(self, value, contents, byte_range):
         data = self.history.data
         if value.get("/Type") == "/DocTimeStamp":
-            from .containers import load_container, ContainerError
             try:
                 token = load_container(contents)
             except ContainerError:
@@ -598,10 +617,9 @@ class _Judge:
         if what is bytes:
             return False
         try:
-            from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
             what.load(_pdfengine.stream_data(self.final.document, *ref)).native
             return True
-        except Exception:  # any decoding failure means it is not what it claims
+        except (ValueError, TypeError, KeyError, PdfReadError):  # not what it claims to be
             return False
 
     # -- everything else -----------------------------------------------------------------------
@@ -612,11 +630,24 @@ class _Judge:
                 continue  # only reached differently: the objects that refer to it are judged
             if not difference.later.content:
                 continue  # no longer used by the document, or validation data, judged above
+            if self.is_markup_annotation(difference):
+                where, _path = self.used_by(difference)
+                subtype = _dictionary(difference.after).get("/Subtype", "/unknown")
+                if self.permit(policy.ANNOTATION, "%sannotation changed (%s)" % (where, str(subtype)[1:])):
+                    self.claim(difference.after)
+                continue
             if not difference.earlier.content and all(
                     self.difference((number, generation)) is not None
                     for number, generation, _path in difference.later.referrers):
                 continue  # a new object that only changed objects use: reported with them
             self.modified(self.describe(ref, difference))
+
+    @staticmethod
+    def is_markup_annotation(difference):
+        before, after = difference.before, difference.after
+        return (isinstance(before, dict) and isinstance(after, dict) and before.get("/Type") == "/Annot"
+                and before.get("/Subtype") == after.get("/Subtype") not in (None, "/Widget")
+                and not difference.generation_conflict)
 
     def describe(self, ref, difference):
         where, path = self.used_by(difference)
