@@ -524,6 +524,10 @@ class _Judge:
                         self._pages.setdefault(ref, number)
         return self._pages
 
+    def page_label(self, ref):
+        """"page N", found only when a text needs it: numbering walks the whole page tree."""
+        return "page %d" % self.pages().get(ref, 0)
+
     def judge_pages(self):
         for ref, difference in self.differences.items():
             after = difference.after
@@ -531,29 +535,29 @@ class _Judge:
                     or difference.same or not isinstance(difference.before, dict):
                 continue
             self.account(ref)
-            page = "page %d" % self.pages().get(ref, 0)
             for key in _differing_keys(difference.before, after):
                 if key == "/Annots":
-                    self.judge_annotations(page, difference.before.get(key), after.get(key))
+                    self.judge_annotations(ref, difference.before.get(key), after.get(key))
                 else:
-                    self.modified("%s: its %s changed" % (page, key))
+                    self.modified("%s: its %s changed" % (self.page_label(ref), key))
         for ref, difference in self.differences.items():
             for number, generation, path in difference.later.referrers:
                 page_ref = (number, generation)
-                if path == "/Annots" and ref not in self.accounted and page_ref in self.pages() \
-                        and self.difference(page_ref) is None and not difference.same:
+                if path == "/Annots" and ref not in self.accounted and not difference.same \
+                        and self.difference(page_ref) is None \
+                        and _dictionary(self.final.object(page_ref)).get("/Type") == "/Page":
                     self.account(ref)
-                    self.judge_annotations("page %d" % self.pages()[page_ref], difference.before, difference.after)
+                    self.judge_annotations(page_ref, difference.before, difference.after)
 
-    def judge_annotations(self, page, old_value, new_value):
+    def judge_annotations(self, page_ref, old_value, new_value):
         before = self.signed.resolve(old_value) or []
         after = self.final.resolve(new_value) or []
         self.account(reference(new_value))
         if not isinstance(before, list) or not isinstance(after, list):
-            self.modified("%s: its annotations are not an array" % page)
+            self.modified("%s: its annotations are not an array" % self.page_label(page_ref))
             return
         if after[:len(before)] != before:
-            self.modified("%s: annotations removed or reordered" % page)
+            self.modified("%s: annotations removed or reordered" % self.page_label(page_ref))
             return
         for item in after[len(before):]:
             ref = reference(item)
@@ -563,6 +567,7 @@ class _Judge:
             if ref is not None and ref in self.accounted and subtype == "/Widget":
                 continue  # the widget of a permitted signature field
             difference = self.difference(ref)
+            page = self.page_label(page_ref)
             if ref is None or difference is None or difference.earlier.content:
                 self.modified("%s: an existing object was added as an annotation (%s)" % (page, label))
             elif subtype == "/Widget":
