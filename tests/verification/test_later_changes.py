@@ -107,6 +107,15 @@ def approval_over_p1(data, sandbox):
     return sign(sandbox, update.bytes())
 
 
+def signature_with_action(data, sandbox):
+    update = Update(data)
+    ref = add_signature_field(update, "Approval", rect=(72, 400, 372, 460), words=b"APPROVED")
+    widget = update.object(ref)
+    widget["/AA"] = {"/PO": {"/S": "/JavaScript", "/JS": "u:this.getField('Amount').value = '1000';"}}
+    update.put(ref, widget)
+    return sign(sandbox, update.bytes())
+
+
 def fill_amount(data, _sandbox):
     update = Update(data)
     field = update.object(AMOUNT)
@@ -183,6 +192,7 @@ ATTACKS = [
     ("signed", undefined_object_defined, "referred to without defining it, was defined later"),
     ("signed", other_generation, "page 1: object 4 0: a later revision defines object 4 with another generation"),
     ("signed, object streams", compressed_object_rewritten, "(a Pages dictionary) changed"),
+    ("signed", signature_with_action, "signature field Approval added with actions"),
     ("certified P1", approval_over_p1, "signature (the certification forbids it)"),
     ("certified P2, Amount locked", fill_amount, "field Amount is locked by an earlier signature"),
     ("signed", fill_amount, "form field Amount filled (only a certification could permit it)"),

@@ -31,6 +31,8 @@ _APPEARANCE_KEYS = {"/AP", "/AS", "/MK"}
 # A bare field (no widget of its own) becomes its own widget when it is signed.
 _WIDGET_KEYS = {"/Type", "/Subtype", "/Rect", "/F", "/P"}
 _HIDDEN = 2 | 32  # annotation flags Hidden and NoView
+# Actions run when a reader opens or touches a field: not part of a signature.
+_ACTION_KEYS = ("/A", "/AA")
 
 
 class LaterRevisions:
@@ -362,6 +364,9 @@ class _Judge:
                 self.modified("signature field %s has a part that is not a widget (%s)"
                               % (name, _kind(widget)))
                 return
+        if any(key in part for part in [node] + widgets for key in _ACTION_KEYS):
+            self.modified("signature field %s added with actions" % name)
+            return
         value = self.final.resolve(node.get("/V"))
         if any(self.visible(widget) for widget in widgets) and not self.signature_verifies(node.get("/V"), name):
             self.modified("signature field %s added with a visible appearance but no valid signature" % name)
