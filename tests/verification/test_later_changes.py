@@ -33,6 +33,21 @@ def base_document():
     })
 
 
+def indirect_arrays_document():
+    """A form and a page whose /Fields and /Annots are arrays of their own."""
+    return write_pdf({
+        1: b"<< /Type /Catalog /Pages 2 0 R /AcroForm 6 0 R >>",
+        2: b"<< /Type /Pages /Kids [5 0 R] /Count 1 /MediaBox [0 0 612 792] "
+           b"/Resources << /Font << /F1 3 0 R >> >> >>",
+        3: b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        4: stream(PAGE_CONTENT),
+        5: b"<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Annots 8 0 R >>",
+        6: b"<< /Fields 7 0 R /DR << /Font << /Helv 3 0 R >> >> /DA (/Helv 0 Tf 0 g) >>",
+        7: b"[]",
+        8: b"[]",
+    })
+
+
 def certify(sandbox, data, level, locked=()):
     update = Update(data)
     reference = docmdp_reference(level) + (fieldmdp_reference(locked) if locked else [])
@@ -135,6 +150,10 @@ def note_added(data, _sandbox):
     return update.bytes()
 
 
+def library_signer(data, sandbox):
+    return sign_at_level(sandbox, data, "B-LTA", field_name="Signature2")
+
+
 def later_signer_fills_placed_field(data, sandbox):
     update = Update(data)
     widget = update.object(WITNESS_WIDGET)
@@ -179,6 +198,7 @@ def bases(_sandbox_session):
             "signed, object streams": sign_at_level(_sandbox_session,
                                                     qpdf(document(), "--object-streams=generate"), "B-T"),
             "certified P1": certify(_sandbox_session, base_document(), 1),
+            "signed, indirect arrays": sign_at_level(_sandbox_session, indirect_arrays_document(), "B-T"),
             "certified P2": certify(_sandbox_session, base_document(), 2),
             "certified P3": certify(_sandbox_session, base_document(), 3),
             "certified P2, Amount locked": certify(_sandbox_session, base_document(), 2, locked=["Amount"])}
@@ -215,6 +235,7 @@ def test_attacks_are_modifications_that_change_the_rendered_page(sandbox, bases,
 
 
 LEGITIMATE = [
+    ("signed, indirect arrays", library_signer, "signature"),
     ("signed", later_signer_fills_placed_field, "signature in the field Witness"),
     ("signed", later_signer_adds_form_defaults_and_mod_date, "the form's /DA added"),
     ("signed", signature_ending_with_space_and_line_end, "document information updated"),

@@ -255,7 +255,7 @@ class _Judge:
     def judge_form(self, old_value, new_value):
         old_ref, new_ref = reference(old_value), reference(new_value)
         difference = self.difference(new_ref)
-        if old_value == new_value and difference is None:
+        if new_value is None and old_value is None:
             return
         self.account(new_ref)
         if difference is not None and not self.only_referred_by(difference, {self.final.root_ref}):
@@ -281,6 +281,13 @@ class _Judge:
                 self.permit(policy.FORM_FILLING, "the form's appearances to be generated again")
             else:
                 self.modified("the form's %s changed" % key)
+        fields = reference(after.get("/Fields"))
+        if before.get("/Fields") == after.get("/Fields") and self.difference(fields) is not None:
+            self.judge_fields_array(before["/Fields"], after["/Fields"])
+        if "/DR" in before and before["/DR"] == after.get("/DR"):
+            # The same resources, perhaps with objects of theirs written again.
+            if not self.only_adds(before["/DR"], after["/DR"]):
+                self.modified("the form's /DR changed")
 
     def only_adds(self, old_value, new_value):
         """Whether ``new_value`` is the dictionary ``old_value`` with entries added (at any depth)."""
@@ -310,9 +317,8 @@ class _Judge:
 
     def walk_fields(self, state):
         """(field dictionary, full name) of every field and widget of ``state``'s form."""
-        form = state.resolve(state.catalog.get("/AcroForm"))
-        pending = [(item, "", None) for item in reversed(_dictionary(form).get("/Fields") or [])
-                   ] if isinstance(_dictionary(form).get("/Fields"), list) else []
+        fields = state.resolve(_dictionary(state.resolve(state.catalog.get("/AcroForm"))).get("/Fields"))
+        pending = [(item, "", None) for item in reversed(fields)] if isinstance(fields, list) else []
         seen = set()
         while pending:
             item, prefix, field_type = pending.pop()
