@@ -158,8 +158,12 @@ def attach(update, ref, to_fields=True):
     page["/Annots"] = list(update.object(page["/Annots"]) if isinstance(page.get("/Annots"), str)
                            else page.get("/Annots", [])) + [ref]
     update.put(update.page_ref, page)
-    if not to_fields:
-        return
+    if to_fields:
+        add_to_fields(update, ref)
+
+
+def add_to_fields(update, ref):
+    """``ref`` appended to the form's /Fields (a form is made when there is none)."""
     catalog = update.object(update.catalog_ref)
     form_ref = catalog.get("/AcroForm")
     form = update.object(form_ref) if isinstance(form_ref, str) else dict(form_ref or {"/Fields": []})

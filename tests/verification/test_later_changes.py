@@ -9,7 +9,7 @@ from CorvaneSDK.verification.later_changes import judge_later_revisions
 from CorvaneSDK.verification.report import verify_pdf
 from CorvaneSDK.verification.revisions import RevisionHistory
 from support.attack_writers import (
-    Update, add_signature_field, appearance, attach, docmdp_reference, fieldmdp_reference, object_stream_of,
+    Update, add_signature_field, add_to_fields, appearance, attach, docmdp_reference, fieldmdp_reference, object_stream_of,
     rendered, rewrite_object_stream, sign, signature_value, stream, text_content)
 from support.sample_pdfs import PAGE_CONTENT, document, qpdf, write_pdf
 from support.sandbox_signing import sign_at_level
@@ -150,6 +150,17 @@ def note_added(data, _sandbox):
     return update.bytes()
 
 
+def field_placed_with_separate_widget(data, _sandbox):
+    update = Update(data)
+    field = update.add({"/FT": "/Sig", "/T": "u:Later"})
+    widget = update.add({"/Type": "/Annot", "/Subtype": "/Widget", "/Parent": field, "/Rect": [0, 0, 0, 0],
+                         "/P": update.page_ref})
+    update.put(field, {"/FT": "/Sig", "/T": "u:Later", "/Kids": [widget]})
+    attach(update, widget, to_fields=False)
+    add_to_fields(update, field)
+    return update.bytes()
+
+
 def library_signer(data, sandbox):
     return sign_at_level(sandbox, data, "B-LTA", field_name="Signature2")
 
@@ -236,6 +247,7 @@ def test_attacks_are_modifications_that_change_the_rendered_page(sandbox, bases,
 
 LEGITIMATE = [
     ("signed, indirect arrays", library_signer, "signature"),
+    ("signed", field_placed_with_separate_widget, "empty signature field"),
     ("signed", later_signer_fills_placed_field, "signature in the field Witness"),
     ("signed", later_signer_adds_form_defaults_and_mod_date, "the form's /DA added"),
     ("signed", signature_ending_with_space_and_line_end, "document information updated"),

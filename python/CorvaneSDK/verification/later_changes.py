@@ -138,6 +138,11 @@ class _Judge:
     def difference(self, ref):
         return self.differences.get(ref) if ref is not None else None
 
+    def is_new(self, ref):
+        """Whether the signed revision did not reach ``ref``."""
+        difference = self.difference(ref)
+        return difference is not None and not difference.earlier.content
+
     def run(self):
         self.judge_trailer()
         self.judge_catalog()
@@ -354,6 +359,8 @@ class _Judge:
             if not difference.earlier.content:
                 if field is node:
                     self.judge_new_field(node, name)
+                elif self.is_new(field["#ref"]):
+                    pass  # a widget of a new field, judged with it
                 elif self.judge_new_widget(node, field, field_name):
                     self.claim_field(node)
             else:
