@@ -176,7 +176,7 @@ def add_to_fields(update, ref):
         update.put(update.catalog_ref, catalog)
 
 
-def rendered(data, first_page_only=True):
+def rendered(data):
     """What poppler draws on the first page: a small greyscale bitmap (PGM bytes)."""
     with tempfile.NamedTemporaryFile(suffix=".pdf") as pdf:
         pdf.write(data)
@@ -204,9 +204,3 @@ def object_stream_of(data, number):
         pdf.flush()
         listing = subprocess.run(["qpdf", "--show-xref", pdf.name], capture_output=True, text=True).stdout
     return int(re.search(r"^%d/0: compressed; stream = (\d+)" % number, listing, re.M).group(1))
-
-
-def signed_revision(data):
-    """The bytes the first signature of ``data`` covers: its revision as it was signed."""
-    byte_range = [int(item) for item in re.search(rb"/ByteRange\s*\[([\d\s]+)\]", data).group(1).split()]
-    return data[:byte_range[2] + byte_range[3]]

@@ -9,8 +9,8 @@ from CorvaneSDK.verification.later_changes import judge_later_revisions
 from CorvaneSDK.verification.report import verify_pdf
 from CorvaneSDK.verification.revisions import RevisionHistory
 from support.attack_writers import (
-    Update, add_signature_field, add_to_fields, appearance, attach, docmdp_reference, fieldmdp_reference, object_stream_of,
-    rendered, rewrite_object_stream, sign, signature_value, stream, text_content)
+    Update, add_signature_field, add_to_fields, appearance, attach, docmdp_reference, fieldmdp_reference,
+    object_stream_of, rendered, rewrite_object_stream, sign, signature_value, stream, text_content)
 from support.sample_pdfs import PAGE_CONTENT, document, qpdf, write_pdf
 from support.sandbox_signing import sign_at_level
 
@@ -99,6 +99,14 @@ def undefined_object_defined(data, _sandbox):
     update = Update(data)
     form = b"/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >>"
     update.put(UNDEFINED, stream(text_content(b"Pay 1000 EUR to Mallory"), form))
+    return update.bytes()
+
+
+def damaged_object(data, _sandbox):
+    """A stream whose length is wrong: the engine reads nothing there, poppler repairs it."""
+    update = Update(data)
+    body = text_content(b"Pay 1000 EUR to Mallory")
+    update.put(CONTENT, b"<< /Length 999999 >>\nstream\n%s\nendstream" % body)
     return update.bytes()
 
 
@@ -221,6 +229,7 @@ ATTACKS = [
     ("signed", unsigned_overlay_widget, "signature field Overlay added with a visible appearance but no valid"),
     ("signed", empty_field_gets_appearance, "signature field Witness: its /AP changed without being signed"),
     ("signed", undefined_object_defined, "referred to without defining it, was defined later"),
+    ("signed", damaged_object, "page 1: object 4 0 (a stream) was removed or can no longer be read"),
     ("signed", other_generation, "page 1: object 4 0: a later revision defines object 4 with another generation"),
     ("signed, object streams", compressed_object_rewritten, "(a Pages dictionary) changed"),
     ("signed", signature_with_action, "signature field Approval added with actions"),
@@ -231,7 +240,11 @@ ATTACKS = [
 ]
 
 
-@pytest.mark.parametrize("base, attack, reported", ATTACKS, ids=["%s: %s" % (case[0], case[1].__name__) for case in ATTACKS])
+def _ids(cases):
+    return ["%s: %s" % (base, change.__name__) for base, change, _text in cases]
+
+
+@pytest.mark.parametrize("base, attack, reported", ATTACKS, ids=_ids(ATTACKS))
 def test_attacks_are_modifications_that_change_the_rendered_page(sandbox, bases, base, attack, reported):
     signed = bases[base]
     attacked = attack(signed, sandbox)
@@ -256,7 +269,7 @@ LEGITIMATE = [
 ]
 
 
-@pytest.mark.parametrize("base, change, noted", LEGITIMATE, ids=["%s: %s" % (case[0], case[1].__name__) for case in LEGITIMATE])
+@pytest.mark.parametrize("base, change, noted", LEGITIMATE, ids=_ids(LEGITIMATE))
 def test_changes_of_later_signers_pass(sandbox, bases, base, change, noted):
     changed = change(bases[base], sandbox)
     report = verify_pdf(changed, _trusted(sandbox))

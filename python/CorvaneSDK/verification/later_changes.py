@@ -51,7 +51,11 @@ def judge_later_revisions(history, signed_index):
     """Judges the final document against revision ``signed_index`` of ``history``."""
     result = LaterRevisions()
     if signed_index < len(history) - 1:
-        _Judge(history, signed_index, result).run()
+        try:
+            _Judge(history, signed_index, result).run()
+        except PdfReadError as error:
+            # What cannot be read cannot be shown to be harmless.
+            result.modifications.append("the revisions after signing cannot be read: %s" % error)
     trailing = history.trailing_bytes()
     if trailing.strip(_NOTHING):
         result.modifications.append("%d bytes after the end of the last revision belong to no revision"
@@ -680,7 +684,7 @@ class _Judge:
             return "%s%s, which the signed document referred to without defining it, was defined later" % (
                 where, _name(ref))
         if difference.after is None:
-            return "%s%s (%s) was removed" % (where, _name(ref), _kind(difference.before))
+            return "%s%s (%s) was removed or can no longer be read" % (where, _name(ref), _kind(difference.before))
         if difference.before is None:
             return "%s%s (%s) was added" % (where, _name(ref), _kind(difference.after))
         if where and path.startswith("/Contents"):
