@@ -27,7 +27,8 @@ _DSS_STREAMS = {"/Certs": x509.Certificate, "/Cert": x509.Certificate, "/OCSPs":
                 "/OCSP": ocsp.OCSPResponse, "/CRLs": crl.CertificateList, "/CRL": crl.CertificateList}
 # Field keys that signing an empty field, or filling a form field, may set.
 _VALUE_KEYS = {"/V"}
-_APPEARANCE_KEYS = {"/AP", "/AS", "/MK"}
+# Signing or filling a field redraws its widgets: appearance, state, look, flags.
+_APPEARANCE_KEYS = {"/AP", "/AS", "/MK", "/DA", "/F"}
 # A bare field (no widget of its own) becomes its own widget when it is signed.
 _WIDGET_KEYS = {"/Type", "/Subtype", "/Rect", "/F", "/P"}
 _HIDDEN = 2 | 32  # annotation flags Hidden and NoView
