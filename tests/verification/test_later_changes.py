@@ -5,6 +5,7 @@ poppler really renders, and the changes later signers legitimately make pass."""
 import pytest
 from cryptography.hazmat.primitives import serialization
 
+from CorvaneSDK import cli
 from CorvaneSDK.verification.later_changes import judge_later_revisions
 from CorvaneSDK.verification.report import verify_pdf
 from CorvaneSDK.verification.revisions import RevisionHistory
@@ -245,7 +246,7 @@ def _ids(cases):
 
 
 @pytest.mark.parametrize("base, attack, reported", ATTACKS, ids=_ids(ATTACKS))
-def test_attacks_are_modifications_that_change_the_rendered_page(sandbox, bases, base, attack, reported):
+def test_attacks_are_modifications_that_change_the_rendered_page(sandbox, bases, tmp_path, base, attack, reported):
     signed = bases[base]
     attacked = attack(signed, sandbox)
     later = judge_later_revisions(RevisionHistory(attacked), 1)  # the first signature's revision
@@ -255,6 +256,9 @@ def test_attacks_are_modifications_that_change_the_rendered_page(sandbox, bases,
     report = verify_pdf(attacked, _trusted(sandbox))
     assert not report["valid"]
     assert not _first_signed(report)["later_revisions"]["allowed"]
+    path = tmp_path / "attacked.pdf"
+    path.write_bytes(attacked)
+    assert cli.main(["verify", str(path), "--trust", str(sandbox.ca_bundle_path)]) == 1
     assert rendered(attacked) != rendered(signed)
 
 
