@@ -8,7 +8,7 @@
 #include "dss.hh"
 #include "errors.hh"
 #include "form_fields.hh"
-#include "object_changes.hh"
+#include "object_graph.hh"
 #include "revisions.hh"
 #include "signature_layout.hh"
 #include "signature_values.hh"
@@ -30,9 +30,9 @@ using pdfengine::Piece;
 void inspect_like_a_report(pdfengine::Document& earlier, pdfengine::Document& later) {
     for (const pdfengine::Revision& revision : pdfengine::revisions(later)) (void)revision;
     pdfengine::signature_values(later.pdf());
-    for (const pdfengine::ObjectChange& change : pdfengine::changed_objects(earlier, later))
-        if (change.after && change.after->find("\"stream\"") != std::string::npos)
-            pdfengine::decoded_stream_data(later, change.id);
+    for (const pdfengine::GraphDifference& difference : pdfengine::graph_differences(earlier, later))
+        if (difference.after && difference.after->find("\"stream\"") != std::string::npos)
+            pdfengine::decoded_stream_data(later, difference.id);
 }
 
 void sign_like_the_library(std::string_view input) {

@@ -10,9 +10,11 @@
 //   signatures, fields,    one walk of the form: every indirect object and
 //   certification_permission  every indirect /Kids array is expanded once
 //                          (cycles and shared subtrees stop there), at most
-//                          kMaxFieldDepth levels: O(n) time; field names and
-//                          signature contents returned total at most
-//                          kMaxFieldDepth * n + kOutputSlack bytes.
+//                          kMaxFieldDepth levels: O(n) time. Field names
+//                          total at most kMaxFieldDepth * n bytes; signature
+//                          contents at most twice those of the distinct
+//                          signature dictionaries (<= n) + kOutputSlack, else
+//                          refused (SharedOutputBudget).
 //   check_signature,       as signatures, plus the update: at most
 //   prepare_signature      2 * bytes_reserved (kMaxBytesReserved) + O(n), and
 //                          one read-back of input + update: O(n).
@@ -31,8 +33,9 @@
 //   trailer_json
 //   stream_data            one stream decoded, at most
 //                          decoded_limit(n) = kOutputSlack + 4 * n bytes.
-//   signature_values       JSON of each signature value, at most
-//                          kOutputSlack + 4 * n bytes in total.
+//   signature_values       as signatures; the JSON returned is at most twice
+//                          that of the distinct signature dictionaries (O(n))
+//                          + kOutputSlack, else refused.
 #pragma once
 
 #include "qpdf.hh"

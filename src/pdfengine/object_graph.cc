@@ -146,10 +146,12 @@ private:
         }
         if (value.isDictionary()) {
             bool catalog = from == root_ && path.empty() && !validation_data;
-            for (const std::string& key : value.getKeys()) {
+            // Every entry, also those whose value resolves to null, which the key
+            // list leaves out: a reference to nothing is part of what was signed.
+            for (const auto& [key, item] : value.getDictAsMap()) {
                 if (catalog && key == "/DSS") continue;
                 if (from == kTrailer && path.empty() && (key == "/Prev" || key == "/XRefStm")) continue;
-                scan(from, value.getKey(key), path + key, validation_data);
+                scan(from, item, path + key, validation_data);
             }
         } else if (value.isArray()) {
             int count = value.getArrayNItems();

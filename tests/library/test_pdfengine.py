@@ -268,6 +268,9 @@ def test_names_that_are_not_utf8_come_back_as_text():
     assert all(isinstance(json, str) for _, json in _pdfengine.signature_values(document))
     update, _ = document.prepare_signature("Signature1", PADES, 512)
     assert qpdf_check(data + update)[0]
+    later = sample_pdfs.with_update(data, {1: b"<< /Type /Catalog /Pages 2 0 R /X#FF 30 0 R >>", 30: b"<< >>"})
+    [added] = [d for d in _pdfengine.graph_differences(document, _pdfengine.open(later)) if d[:2] == (30, 0)]
+    assert added[8][2][0][2] == "/X\ufffd"
 
 
 def _with_object(data, number, body):

@@ -11,6 +11,7 @@ import CorvaneSDK.sign as sign
 import CorvaneSDK.timestamp as timestamp
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
 from CorvaneSDK.CorvaneSign.corvane_signature.config.errors import ConfigurationError
+from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from support.sample_pdfs import document
 
 
@@ -64,3 +65,18 @@ def test_an_oversized_reservation_is_a_configuration_error(service, monkeypatch,
     with pytest.raises(ConfigurationError, match="bytes_reserved may be at most"):
         sign.sign_test(str(source), str(tmp_path / "out.pdf"), service.api_token, service.tenant_id, "rsa")
     assert sorted(os.listdir(tmp_path)) == ["in.pdf"]
+
+
+def test_names_that_are_not_utf8_do_not_stop_either_client(service, tmp_path, capsys):
+    source = tmp_path / "in.pdf"
+    source.write_bytes(document(catalog_extra=b"/AcroForm << /Fields [20 0 R 21 0 R] >>",
+                                extra_objects={20: b"<< /FT /Tx#FF /T <FEFFD800> /V (x) >>",
+                                               21: b"<< /FT /Sig /T <FEFFDC00> /V << /Type /Sig /SubFilter /x#FF "
+                                                   b"/ByteRange [0 1 2 3] /Contents <00> >> >>"}))
+    sign.sign_test(str(source), str(tmp_path / "signed.pdf"), service.api_token, service.tenant_id, "rsa")
+    timestamp.timestamp_test(str(source), str(tmp_path / "stamped.pdf"), None, None)
+    assert capsys.readouterr().out.splitlines() == ["Done"]
+    signed = _pdfengine.open((tmp_path / "signed.pdf").read_bytes())
+    assert [name for name, *_ in signed.signatures()][1:] == ["Signature1", "DocumentTimestamp1"]
+    stamped = _pdfengine.open((tmp_path / "stamped.pdf").read_bytes())
+    assert [name for name, *_ in stamped.signatures()][1:] == ["DocumentTimestamp1"]

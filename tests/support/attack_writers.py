@@ -5,6 +5,7 @@ visible, in an existing field) where the library would not make them."""
 
 import asyncio
 import hashlib
+import json
 import re
 import subprocess
 import tempfile
@@ -12,6 +13,7 @@ import tempfile
 from cryptography.hazmat.primitives import serialization
 
 from CorvaneSDK.CorvaneSign.corvane_certvalidator.registry import SimpleCertificateStore
+from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import signers
 from support.pdf_edits import Editor, pdf_syntax
 
@@ -156,8 +158,12 @@ def attach(update, ref, to_fields=True):
     page["/Annots"] = list(update.object(page["/Annots"]) if isinstance(page.get("/Annots"), str)
                            else page.get("/Annots", [])) + [ref]
     update.put(update.page_ref, page)
-    if not to_fields:
-        return
+    if to_fields:
+        add_to_fields(update, ref)
+
+
+def add_to_fields(update, ref):
+    """``ref`` appended to the form's /Fields (a form is made when there is none)."""
     catalog = update.object(update.catalog_ref)
     form_ref = catalog.get("/AcroForm")
     form = update.object(form_ref) if isinstance(form_ref, str) else dict(form_ref or {"/Fields": []})
@@ -170,7 +176,7 @@ def attach(update, ref, to_fields=True):
         update.put(update.catalog_ref, catalog)
 
 
-def rendered(data, first_page_only=True):
+def rendered(data):
     """What poppler draws on the first page: a small greyscale bitmap (PGM bytes)."""
     with tempfile.NamedTemporaryFile(suffix=".pdf") as pdf:
         pdf.write(data)
@@ -179,7 +185,22 @@ def rendered(data, first_page_only=True):
                               capture_output=True, check=True).stdout
 
 
-def signed_revision(data):
-    """The bytes the first signature of ``data`` covers: its revision as it was signed."""
-    byte_range = [int(item) for item in re.search(rb"/ByteRange\s*\[([\d\s]+)\]", data).group(1).split()]
-    return data[:byte_range[2] + byte_range[3]]
+def rewrite_object_stream(update, number, old, new):
+    """Object stream ``number`` written again with ``old`` replaced by ``new`` (of the same length)
+    inside it: the compressed objects change while their cross-reference entries stay."""
+    assert len(old) == len(new)
+    document = update.editor.document
+    entries = json.loads(_pdfengine.object_json(document, number, 0))["dict"]
+    decoded = _pdfengine.stream_data(document, number, 0)
+    assert old in decoded
+    update.put("%d 0 R" % number, stream(decoded.replace(old, new), b"/Type /ObjStm /N %d /First %d"
+                                         % (entries["/N"], entries["/First"])))
+
+
+def object_stream_of(data, number):
+    """The object stream that holds object ``number`` of ``data`` (qpdf's view of its xref)."""
+    with tempfile.NamedTemporaryFile(suffix=".pdf") as pdf:
+        pdf.write(data)
+        pdf.flush()
+        listing = subprocess.run(["qpdf", "--show-xref", pdf.name], capture_output=True, text=True).stdout
+    return int(re.search(r"^%d/0: compressed; stream = (\d+)" % number, listing, re.M).group(1))

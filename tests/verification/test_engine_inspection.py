@@ -73,8 +73,10 @@ def test_graph_differences_list_what_resolves_or_is_reached_differently():
     updated = with_update(original, {4: NEW_CONTENT, 5: same_page, 9: b"(unused)", 10: b"(also unused)",
                                      3: b"<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Extra 11 0 R >>"})
     found = _differences(original, updated)
-    # The page was written again unchanged; 9 and 10 are reached by nothing; 11 is missing in both.
-    assert set(found) == {(3, 0), (4, 0)}
+    # The page was written again unchanged; 9 and 10 are reached by nothing; 11 is reached
+    # only by the later font, and resolves to nothing.
+    assert set(found) == {(3, 0), (4, 0), (11, 0)}
+    assert found[(11, 0)][:2] == (None, None) and not found[(11, 0)][5][0] and found[(11, 0)][6][0]
     before, after, same, data_changed, conflict, earlier, later = found[(4, 0)]
     assert data_changed and not same and not conflict
     assert json.loads(before)["dict"]["/Length"] == len(PAGE_CONTENT)

@@ -10,8 +10,10 @@ terms of the page or form it touches.
 
 from asn1crypto import crl, ocsp, x509
 
+from ..CorvaneSign.corvane_signature.exceptions import PdfReadError
+from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from . import change_policy as policy
-from .containers import byte_range_digest, check_signature, check_token
+from .containers import ContainerError, byte_range_digest, check_signature, check_token, load_container
 from .pdf_values import reference, text
 
 __all__ = ["LaterRevisions", "judge_later_revisions"]
@@ -25,10 +27,13 @@ _DSS_STREAMS = {"/Certs": x509.Certificate, "/Cert": x509.Certificate, "/OCSPs":
                 "/OCSP": ocsp.OCSPResponse, "/CRLs": crl.CertificateList, "/CRL": crl.CertificateList}
 # Field keys that signing an empty field, or filling a form field, may set.
 _VALUE_KEYS = {"/V"}
-_APPEARANCE_KEYS = {"/AP", "/AS"}
+# Signing or filling a field redraws its widgets: appearance, state, look, flags.
+_APPEARANCE_KEYS = {"/AP", "/AS", "/MK", "/DA", "/F"}
 # A bare field (no widget of its own) becomes its own widget when it is signed.
 _WIDGET_KEYS = {"/Type", "/Subtype", "/Rect", "/F", "/P"}
 _HIDDEN = 2 | 32  # annotation flags Hidden and NoView
+# Actions run when a reader opens or touches a field: not part of a signature.
+_ACTION_KEYS = ("/A", "/AA")
 
 
 class LaterRevisions:
@@ -47,7 +52,11 @@ def judge_later_revisions(history, signed_index):
     """Judges the final document against revision ``signed_index`` of ``history``."""
     result = LaterRevisions()
     if signed_index < len(history) - 1:
-        _Judge(history, signed_index, result).run()
+        try:
+            _Judge(history, signed_index, result).run()
+        except PdfReadError as error:
+            # What cannot be read cannot be shown to be harmless.
+            result.modifications.append("the revisions after signing cannot be read: %s" % error)
     trailing = history.trailing_bytes()
     if trailing.strip(_NOTHING):
         result.modifications.append("%d bytes after the end of the last revision belong to no revision"
@@ -108,7 +117,6 @@ class _Judge:
         self.accounted = set()
         self.level = self.docmdp_level()
         self.locked = self.locked_fields()
-        self.accepted_widgets = set()
         self._pages = None
         self._verified = {}
 
@@ -134,6 +142,11 @@ class _Judge:
 
     def difference(self, ref):
         return self.differences.get(ref) if ref is not None else None
+
+    def is_new(self, ref):
+        """Whether the signed revision did not reach ``ref``."""
+        difference = self.difference(ref)
+        return difference is not None and not difference.earlier.content
 
     def run(self):
         self.judge_trailer()
@@ -252,7 +265,7 @@ class _Judge:
     def judge_form(self, old_value, new_value):
         old_ref, new_ref = reference(old_value), reference(new_value)
         difference = self.difference(new_ref)
-        if old_value == new_value and difference is None:
+        if new_value is None and old_value is None:
             return
         self.account(new_ref)
         if difference is not None and not self.only_referred_by(difference, {self.final.root_ref}):
@@ -272,8 +285,34 @@ class _Judge:
             elif key in _FORM_KEYS_ADDED and key not in before:
                 self.permit(_FORM_KEYS_ADDED[key], "the form's %s added" % key)
                 self.claim(after.get(key))
+            elif key == "/DR" and self.only_adds(before[key], after[key]):
+                self.permit(policy.FORM_DEFAULTS, "the form's /DR extended")
+            elif key == "/NeedAppearances":
+                self.permit(policy.FORM_FILLING, "the form's appearances to be generated again")
             else:
                 self.modified("the form's %s changed" % key)
+        fields = reference(after.get("/Fields"))
+        if before.get("/Fields") == after.get("/Fields") and self.difference(fields) is not None:
+            self.judge_fields_array(before["/Fields"], after["/Fields"])
+        if "/DR" in before and before["/DR"] == after.get("/DR"):
+            # The same resources, perhaps with objects of theirs written again.
+            if not self.only_adds(before["/DR"], after["/DR"]):
+                self.modified("the form's /DR changed")
+
+    def only_adds(self, old_value, new_value):
+        """Whether ``new_value`` is the dictionary ``old_value`` with entries added (at any depth)."""
+        before, after = self.signed.resolve(old_value), self.final.resolve(new_value)
+        if not isinstance(before, dict) or not isinstance(after, dict):
+            return False
+        if reference(new_value) is not None and reference(new_value) == reference(old_value):
+            self.account(reference(new_value))
+        for key, value in after.items():
+            if key not in before:
+                self.claim(value)
+            elif (value != before[key] or self.difference(reference(value)) is not None) \
+                    and not self.only_adds(before[key], value):
+                return False
+        return set(before) <= set(after)
 
     def judge_fields_array(self, old_value, new_value):
         before = self.signed.resolve(old_value) or []
@@ -288,9 +327,8 @@ class _Judge:
 
     def walk_fields(self, state):
         """(field dictionary, full name) of every field and widget of ``state``'s form."""
-        form = state.resolve(state.catalog.get("/AcroForm"))
-        pending = [(item, "", None) for item in reversed(_dictionary(form).get("/Fields") or [])
-                   ] if isinstance(_dictionary(form).get("/Fields"), list) else []
+        fields = state.resolve(_dictionary(state.resolve(state.catalog.get("/AcroForm"))).get("/Fields"))
+        pending = [(item, "", None) for item in reversed(fields)] if isinstance(fields, list) else []
         seen = set()
         while pending:
             item, prefix, field_type = pending.pop()
@@ -326,6 +364,8 @@ class _Judge:
             if not difference.earlier.content:
                 if field is node:
                     self.judge_new_field(node, name)
+                elif self.is_new(field["#ref"]):
+                    pass  # a widget of a new field, judged with it
                 elif self.judge_new_widget(node, field, field_name):
                     self.claim_field(node)
             else:
@@ -342,6 +382,9 @@ class _Judge:
                 self.modified("signature field %s has a part that is not a widget (%s)"
                               % (name, _kind(widget)))
                 return
+        if any(key in part for part in [node] + widgets for key in _ACTION_KEYS):
+            self.modified("signature field %s added with actions" % name)
+            return
         value = self.final.resolve(node.get("/V"))
         if any(self.visible(widget) for widget in widgets) and not self.signature_verifies(node.get("/V"), name):
             self.modified("signature field %s added with a visible appearance but no valid signature" % name)
@@ -445,7 +488,6 @@ class _Judge:
     def container_verifies(self, value, contents, byte_range):
         data = self.history.data
         if value.get("/Type") == "/DocTimeStamp":
-            from .containers import load_container, ContainerError
             try:
                 token = load_container(contents)
             except ContainerError:
@@ -505,6 +547,10 @@ class _Judge:
                         self._pages.setdefault(ref, number)
         return self._pages
 
+    def page_label(self, ref):
+        """"page N", found only when a text needs it: numbering walks the whole page tree."""
+        return "page %d" % self.pages().get(ref, 0)
+
     def judge_pages(self):
         for ref, difference in self.differences.items():
             after = difference.after
@@ -512,29 +558,29 @@ class _Judge:
                     or difference.same or not isinstance(difference.before, dict):
                 continue
             self.account(ref)
-            page = "page %d" % self.pages().get(ref, 0)
             for key in _differing_keys(difference.before, after):
                 if key == "/Annots":
-                    self.judge_annotations(page, difference.before.get(key), after.get(key))
+                    self.judge_annotations(ref, difference.before.get(key), after.get(key))
                 else:
-                    self.modified("%s: its %s changed" % (page, key))
+                    self.modified("%s: its %s changed" % (self.page_label(ref), key))
         for ref, difference in self.differences.items():
             for number, generation, path in difference.later.referrers:
                 page_ref = (number, generation)
-                if path == "/Annots" and ref not in self.accounted and page_ref in self.pages() \
-                        and self.difference(page_ref) is None and not difference.same:
+                if path == "/Annots" and ref not in self.accounted and not difference.same \
+                        and self.difference(page_ref) is None \
+                        and _dictionary(self.final.object(page_ref)).get("/Type") == "/Page":
                     self.account(ref)
-                    self.judge_annotations("page %d" % self.pages()[page_ref], difference.before, difference.after)
+                    self.judge_annotations(page_ref, difference.before, difference.after)
 
-    def judge_annotations(self, page, old_value, new_value):
+    def judge_annotations(self, page_ref, old_value, new_value):
         before = self.signed.resolve(old_value) or []
         after = self.final.resolve(new_value) or []
         self.account(reference(new_value))
         if not isinstance(before, list) or not isinstance(after, list):
-            self.modified("%s: its annotations are not an array" % page)
+            self.modified("%s: its annotations are not an array" % self.page_label(page_ref))
             return
         if after[:len(before)] != before:
-            self.modified("%s: annotations removed or reordered" % page)
+            self.modified("%s: annotations removed or reordered" % self.page_label(page_ref))
             return
         for item in after[len(before):]:
             ref = reference(item)
@@ -544,6 +590,7 @@ class _Judge:
             if ref is not None and ref in self.accounted and subtype == "/Widget":
                 continue  # the widget of a permitted signature field
             difference = self.difference(ref)
+            page = self.page_label(page_ref)
             if ref is None or difference is None or difference.earlier.content:
                 self.modified("%s: an existing object was added as an annotation (%s)" % (page, label))
             elif subtype == "/Widget":
@@ -598,10 +645,9 @@ class _Judge:
         if what is bytes:
             return False
         try:
-            from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
             what.load(_pdfengine.stream_data(self.final.document, *ref)).native
             return True
-        except Exception:  # any decoding failure means it is not what it claims
+        except (ValueError, TypeError, KeyError, PdfReadError):  # not what it claims to be
             return False
 
     # -- everything else -----------------------------------------------------------------------
@@ -612,11 +658,24 @@ class _Judge:
                 continue  # only reached differently: the objects that refer to it are judged
             if not difference.later.content:
                 continue  # no longer used by the document, or validation data, judged above
+            if self.is_markup_annotation(difference):
+                where, _path = self.used_by(difference)
+                subtype = _dictionary(difference.after).get("/Subtype", "/unknown")
+                if self.permit(policy.ANNOTATION, "%sannotation changed (%s)" % (where, str(subtype)[1:])):
+                    self.claim(difference.after)
+                continue
             if not difference.earlier.content and all(
                     self.difference((number, generation)) is not None
                     for number, generation, _path in difference.later.referrers):
                 continue  # a new object that only changed objects use: reported with them
             self.modified(self.describe(ref, difference))
+
+    @staticmethod
+    def is_markup_annotation(difference):
+        before, after = difference.before, difference.after
+        return (isinstance(before, dict) and isinstance(after, dict) and before.get("/Type") == "/Annot"
+                and before.get("/Subtype") == after.get("/Subtype") not in (None, "/Widget")
+                and not difference.generation_conflict)
 
     def describe(self, ref, difference):
         where, path = self.used_by(difference)
@@ -626,7 +685,7 @@ class _Judge:
             return "%s%s, which the signed document referred to without defining it, was defined later" % (
                 where, _name(ref))
         if difference.after is None:
-            return "%s%s (%s) was removed" % (where, _name(ref), _kind(difference.before))
+            return "%s%s (%s) was removed or can no longer be read" % (where, _name(ref), _kind(difference.before))
         if difference.before is None:
             return "%s%s (%s) was added" % (where, _name(ref), _kind(difference.after))
         if where and path.startswith("/Contents"):

@@ -50,7 +50,7 @@ py::Object reach_tuple(const Reach& reach) {
     py::Object referrers = new_list();
     for (const Referrer& referrer : reach.referrers)
         append(referrers, py::tuple({py::integer(referrer.from.getObj()), py::integer(referrer.from.getGen()),
-                                     py::str(referrer.path)}));
+                                     text(referrer.path)}));
     return py::tuple({py::boolean(reach.content), py::boolean(reach.validation_data), referrers});
 }
 
