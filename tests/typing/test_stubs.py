@@ -1,4 +1,5 @@
-"""The stubs of the compiled modules describe them to a type checker."""
+"""The stubs of the compiled modules describe them to a type checker, and the
+Python packages pass the strict type check configured in pyproject.toml."""
 
 import pathlib
 import subprocess
@@ -7,6 +8,7 @@ import sys
 import pytest
 
 HERE = pathlib.Path(__file__).parent
+ROOT = HERE.parent.parent
 
 mypy = pytest.importorskip("mypy.api", reason="mypy is installed by scripts/setup")
 
@@ -48,4 +50,13 @@ def test_stubs_match_the_runtime_modules(tmp_path):
          "CorvaneSDK.CorvaneSign.corvane_signature.config.errors",
          "CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils._pdfengine", "--mypy-config-file", str(config)],
         capture_output=True, text=True, cwd=tmp_path)
+    assert result.returncode == 0, result.stdout + result.stderr
+
+
+def test_the_python_packages_pass_the_strict_check(tmp_path):
+    # The sources, not the installed package: the configuration names them and
+    # the stubs beside them stand for the compiled modules.
+    result = subprocess.run([sys.executable, "-m", "mypy", "--config-file", str(ROOT / "pyproject.toml"),
+                             "--cache-dir", str(tmp_path)],
+                            capture_output=True, text=True, cwd=ROOT)
     assert result.returncode == 0, result.stdout + result.stderr

@@ -8,6 +8,11 @@ checked by its structure; whatever is left is a modification, described in
 terms of the page or form it touches.
 """
 
+from __future__ import annotations
+
+from typing import (AbstractSet, Any, Dict, FrozenSet, Iterator, List, Optional, Sequence, Set, Tuple,
+                    Union)
+
 from asn1crypto import crl, ocsp, x509
 
 from ..CorvaneSign.corvane_signature.exceptions import PdfReadError
@@ -15,6 +20,7 @@ from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from . import change_policy as policy
 from .containers import ContainerError, byte_range_digest, check_signature, check_token, load_container
 from .pdf_values import reference, text
+from .revisions import GraphDifference, Ref, RevisionHistory, RevisionState
 
 __all__ = ["LaterRevisions", "judge_later_revisions"]
 
@@ -35,20 +41,23 @@ _HIDDEN = 2 | 32  # annotation flags Hidden and NoView
 # Actions run when a reader opens or touches a field: not part of a signature.
 _ACTION_KEYS = ("/A", "/AA")
 
+# A lock of the signed revision: a field name, or (action, names) for /All and /Exclude.
+_Lock = Union[Optional[str], Tuple[str, FrozenSet[Optional[str]]]]
+
 
 class LaterRevisions:
     """What the revisions after a signature did: allowed additions and modifications."""
 
-    def __init__(self):
-        self.added = []
-        self.modifications = []
+    def __init__(self) -> None:
+        self.added: List[str] = []
+        self.modifications: List[str] = []
 
     @property
-    def allowed(self):
+    def allowed(self) -> bool:
         return not self.modifications
 
 
-def judge_later_revisions(history, signed_index):
+def judge_later_revisions(history: RevisionHistory, signed_index: int) -> LaterRevisions:
     """Judges the final document against revision ``signed_index`` of ``history``."""
     result = LaterRevisions()
     if signed_index < len(history) - 1:
@@ -64,17 +73,18 @@ def judge_later_revisions(history, signed_index):
     return result
 
 
-def _is_stream(value):
+def _is_stream(value: Any) -> bool:
     return isinstance(value, dict) and set(value) == {"dict"}
 
 
-def _dictionary(value):
+def _dictionary(value: Any) -> Dict[str, Any]:
     if _is_stream(value):
-        return value["dict"]
+        inner: Dict[str, Any] = value["dict"]
+        return inner
     return value if isinstance(value, dict) else {}
 
 
-def _kind(value):
+def _kind(value: Any) -> str:
     if _is_stream(value):
         subtype = value["dict"].get("/Subtype")
         return "a %s stream" % subtype[1:] if isinstance(subtype, str) else "a stream"
@@ -89,11 +99,11 @@ def _kind(value):
     return "a value"
 
 
-def _name(ref):
+def _name(ref: Ref) -> str:
     return "object %d %d" % ref
 
 
-def _string_bytes(value):
+def _string_bytes(value: Any) -> Optional[bytes]:
     if isinstance(value, str) and value.startswith("b:"):
         try:
             return bytes.fromhex(value[2:])
@@ -102,31 +112,31 @@ def _string_bytes(value):
     return None
 
 
-def _differing_keys(before, after):
+def _differing_keys(before: Dict[str, Any], after: Dict[str, Any]) -> List[str]:
     return sorted(key for key in set(before) | set(after) if before.get(key) != after.get(key))
 
 
 class _Judge:
-    def __init__(self, history, signed_index, result):
+    def __init__(self, history: RevisionHistory, signed_index: int, result: LaterRevisions) -> None:
         self.history = history
         self.signed_index = signed_index
         self.result = result
         self.signed = history.state(signed_index)
         self.final = history.final
         self.differences = {difference.ref: difference for difference in history.differences(signed_index)}
-        self.accounted = set()
+        self.accounted: Set[Ref] = set()
         self.level = self.docmdp_level()
         self.locked = self.locked_fields()
-        self._pages = None
-        self._verified = {}
+        self._pages: Optional[Dict[Ref, int]] = None
+        self._verified: Dict[Optional[Ref], bool] = {}
 
     # -- outcome ----------------------------------------------------------------
 
-    def modified(self, text_):
+    def modified(self, text_: str) -> None:
         if text_ not in self.result.modifications:
             self.result.modifications.append(text_)
 
-    def permit(self, change, description):
+    def permit(self, change: str, description: str) -> bool:
         """Records ``description`` when ``change`` is permitted here, else a modification."""
         if policy.permitted(change, self.level):
             if description not in self.result.added:
@@ -136,19 +146,19 @@ class _Judge:
         self.modified("%s (%s)" % (description, why))
         return False
 
-    def account(self, ref):
+    def account(self, ref: Optional[Ref]) -> None:
         if ref is not None:
             self.accounted.add(ref)
 
-    def difference(self, ref):
+    def difference(self, ref: Optional[Ref]) -> Optional[GraphDifference]:
         return self.differences.get(ref) if ref is not None else None
 
-    def is_new(self, ref):
+    def is_new(self, ref: Optional[Ref]) -> bool:
         """Whether the signed revision did not reach ``ref``."""
         difference = self.difference(ref)
         return difference is not None and not difference.earlier.content
 
-    def run(self):
+    def run(self) -> None:
         self.judge_trailer()
         self.judge_catalog()
         self.judge_validation_data()
@@ -158,7 +168,7 @@ class _Judge:
 
     # -- what governs the changes -----------------------------------------------
 
-    def docmdp_level(self):
+    def docmdp_level(self) -> Optional[int]:
         """The DocMDP level of the certification the signed revision carries, or None."""
         perms = self.signed.resolve(self.signed.catalog.get("/Perms"))
         if not isinstance(perms, dict) or "/DocMDP" not in perms:
@@ -167,20 +177,20 @@ class _Judge:
         level = self.transform_level(value, "/DocMDP")
         return 2 if level is None else level
 
-    def transform_level(self, signature, method):
+    def transform_level(self, signature: Any, method: str) -> Optional[int]:
         """The /P of the ``method`` transform of ``signature``: 2 when absent, 1 when not 1-3."""
         for item in self.signed.resolve(_dictionary(signature).get("/Reference")) or []:
             item = self.signed.resolve(item)
             if isinstance(item, dict) and item.get("/TransformMethod") == method:
                 params = self.signed.resolve(item.get("/TransformParams"))
-                level = params.get("/P", 2) if isinstance(params, dict) else 2
+                level: int = params.get("/P", 2) if isinstance(params, dict) else 2
                 return level if level in (1, 2, 3) else 1
         return None
 
-    def locked_fields(self):
+    def locked_fields(self) -> Set[_Lock]:
         """What signatures of the signed revision lock: field names, and (action, names) pairs
         for locks of every field (/All) or of all fields but some (/Exclude)."""
-        locked = set()
+        locked: Set[_Lock] = set()
         for node, name in self.walk_fields(self.signed):
             value = self.signed.resolve(node.get("/V"))
             if not isinstance(value, dict):
@@ -203,7 +213,7 @@ class _Judge:
                     locked.add((action, frozenset(names)))
         return locked
 
-    def is_locked(self, name):
+    def is_locked(self, name: str) -> bool:
         for entry in self.locked:
             if entry == name:
                 return True
@@ -215,7 +225,7 @@ class _Judge:
 
     # -- trailer, catalog, form -------------------------------------------------
 
-    def judge_trailer(self):
+    def judge_trailer(self) -> None:
         before, after = self.signed.trailer, self.final.trailer
         for key in ("/Root", "/Encrypt"):
             if before.get(key) != after.get(key):
@@ -229,12 +239,12 @@ class _Judge:
                 self.permit(policy.METADATA, "document information updated")
             self.account(info)
 
-    def only_referred_by(self, difference, parents):
+    def only_referred_by(self, difference: GraphDifference, parents: AbstractSet[Optional[Ref]]) -> bool:
         return all((number, generation) in parents
                    for reach in (difference.earlier, difference.later)
                    for number, generation, _path in reach.referrers)
 
-    def judge_catalog(self):
+    def judge_catalog(self) -> None:
         root = self.final.root_ref
         difference = self.difference(root)
         before, after = self.signed.catalog, self.final.catalog
@@ -250,7 +260,7 @@ class _Judge:
             self.judge_metadata(after.get("/Metadata"))
         self.judge_form(before.get("/AcroForm"), after.get("/AcroForm"))
 
-    def judge_metadata(self, value):
+    def judge_metadata(self, value: Any) -> None:
         ref = reference(value)
         difference = self.difference(ref)
         stream = self.final.resolve(value)
@@ -262,7 +272,7 @@ class _Judge:
             self.permit(policy.METADATA, "metadata updated")
         self.account(ref)
 
-    def judge_form(self, old_value, new_value):
+    def judge_form(self, old_value: Any, new_value: Any) -> None:
         old_ref, new_ref = reference(old_value), reference(new_value)
         difference = self.difference(new_ref)
         if new_value is None and old_value is None:
@@ -299,7 +309,7 @@ class _Judge:
             if not self.only_adds(before["/DR"], after["/DR"]):
                 self.modified("the form's /DR changed")
 
-    def only_adds(self, old_value, new_value):
+    def only_adds(self, old_value: Any, new_value: Any) -> bool:
         """Whether ``new_value`` is the dictionary ``old_value`` with entries added (at any depth)."""
         before, after = self.signed.resolve(old_value), self.final.resolve(new_value)
         if not isinstance(before, dict) or not isinstance(after, dict):
@@ -314,7 +324,7 @@ class _Judge:
                 return False
         return set(before) <= set(after)
 
-    def judge_fields_array(self, old_value, new_value):
+    def judge_fields_array(self, old_value: Any, new_value: Any) -> None:
         before = self.signed.resolve(old_value) or []
         after = self.final.resolve(new_value) or []
         self.account(reference(new_value))
@@ -325,11 +335,12 @@ class _Judge:
 
     # -- fields --------------------------------------------------------------------
 
-    def walk_fields(self, state):
+    def walk_fields(self, state: RevisionState) -> Iterator[Tuple[Dict[str, Any], str]]:
         """(field dictionary, full name) of every field and widget of ``state``'s form."""
         fields = state.resolve(_dictionary(state.resolve(state.catalog.get("/AcroForm"))).get("/Fields"))
-        pending = [(item, "", None) for item in reversed(fields)] if isinstance(fields, list) else []
-        seen = set()
+        pending: List[Tuple[Any, str, Any]] = \
+            [(item, "", None) for item in reversed(fields)] if isinstance(fields, list) else []
+        seen: Set[Ref] = set()
         while pending:
             item, prefix, field_type = pending.pop()
             ref = reference(item)
@@ -349,7 +360,7 @@ class _Judge:
             if isinstance(kids, list):
                 pending.extend((kid, name, field_type) for kid in reversed(kids))
 
-    def judge_fields(self):
+    def judge_fields(self) -> None:
         nodes = list(self.walk_fields(self.final))
         by_ref = {node["#ref"]: (node, name) for node, name in nodes if node["#ref"] is not None}
         for node, name in nodes:
@@ -358,9 +369,9 @@ class _Judge:
             if difference is None or difference.same and difference.earlier.content:
                 continue
             self.account(ref)
-            parent, parent_name = by_ref.get(reference(node.get("/Parent")), (None, None))
+            parent = by_ref.get(reference(node.get("/Parent")))
             # A widget without a name of its own belongs to its parent field.
-            field, field_name = (parent, parent_name) if parent is not None and "/T" not in node else (node, name)
+            field, field_name = parent if parent is not None and "/T" not in node else (node, name)
             if not difference.earlier.content:
                 if field is node:
                     self.judge_new_field(node, name)
@@ -371,7 +382,7 @@ class _Judge:
             else:
                 self.judge_changed_field(node, field, field_name, _dictionary(difference.before))
 
-    def judge_new_field(self, node, name):
+    def judge_new_field(self, node: Dict[str, Any], name: str) -> None:
         if node["#type"] != "/Sig":
             self.modified("form field %s added (%s)" % (name, (node["#type"] or "/none")[1:]))
             return
@@ -399,7 +410,7 @@ class _Judge:
         else:
             self.permit(policy.SIGNATURE_FIELD, "empty signature field")
 
-    def judge_new_widget(self, node, field, name):
+    def judge_new_widget(self, node: Dict[str, Any], field: Dict[str, Any], name: str) -> bool:
         """A widget added to an existing field: only when that field is signed or filled now."""
         if node.get("/Subtype") != "/Widget" or "/V" in node or "/FT" in node:
             self.modified("field %s gained a part that is not a widget (%s)" % (name, _kind(node)))
@@ -409,7 +420,8 @@ class _Judge:
             return False
         return True
 
-    def judge_changed_field(self, node, field, name, before):
+    def judge_changed_field(self, node: Dict[str, Any], field: Dict[str, Any], name: str,
+                            before: Dict[str, Any]) -> None:
         after = {key: value for key, value in node.items() if not key.startswith("#")}
         changed = set(_differing_keys(before, after))
         is_widget = after.get("/Subtype") == "/Widget" or before.get("/Subtype") == "/Widget"
@@ -426,7 +438,7 @@ class _Judge:
         else:
             self.claim_field(node)
 
-    def field_change(self, field, name):
+    def field_change(self, field: Dict[str, Any], name: str) -> bool:
         """Accounts for a change to ``field``: signing it (it was empty) or filling it, where permitted.
 
         False when the change is neither.
@@ -452,7 +464,7 @@ class _Judge:
             self.permit(policy.SIGNING, "signature in the field %s" % name)
         return True
 
-    def visible(self, widget):
+    def visible(self, widget: Any) -> bool:
         """Whether a widget shows something: an appearance, an area, not hidden."""
         if not isinstance(widget, dict) or "/AP" not in widget:
             return False
@@ -462,9 +474,9 @@ class _Judge:
         rect = self.final.resolve(widget.get("/Rect"))
         if not (isinstance(rect, list) and len(rect) == 4 and all(isinstance(v, (int, float)) for v in rect)):
             return True
-        return abs(rect[2] - rect[0]) > 0 and abs(rect[3] - rect[1]) > 0
+        return bool(abs(rect[2] - rect[0]) > 0 and abs(rect[3] - rect[1]) > 0)
 
-    def signature_verifies(self, value_ref, name):
+    def signature_verifies(self, value_ref: Any, name: str) -> bool:
         """Whether the signature value covers a revision after the signed one, which holds it, and verifies."""
         ref = reference(value_ref)
         if ref in self._verified:
@@ -485,7 +497,7 @@ class _Judge:
         self._verified[ref] = verdict
         return verdict
 
-    def container_verifies(self, value, contents, byte_range):
+    def container_verifies(self, value: Dict[str, Any], contents: bytes, byte_range: Sequence[int]) -> bool:
         data = self.history.data
         if value.get("/Type") == "/DocTimeStamp":
             try:
@@ -497,13 +509,13 @@ class _Judge:
         check = check_signature(contents, data, byte_range)
         return check.digest_valid and check.signature_valid
 
-    def claim_field(self, node):
+    def claim_field(self, node: Dict[str, Any]) -> None:
         """Accounts for the new objects a permitted field brings (widgets, appearances, value)."""
         for key, item in node.items():
             if key not in ("/Parent", "/P", "#ref", "#type"):
                 self.claim(item)
 
-    def claim(self, value):
+    def claim(self, value: Any) -> None:
         """Accounts for every object reached from ``value`` that the signed revision did not reach."""
         pending = [value]
         while pending:
@@ -522,7 +534,7 @@ class _Judge:
 
     # -- pages ---------------------------------------------------------------------------
 
-    def pages(self):
+    def pages(self) -> Dict[Ref, int]:
         """{page reference: page number} of the final document, then of the signed one."""
         if self._pages is None:
             self._pages = {}
@@ -547,11 +559,11 @@ class _Judge:
                         self._pages.setdefault(ref, number)
         return self._pages
 
-    def page_label(self, ref):
+    def page_label(self, ref: Ref) -> str:
         """"page N", found only when a text needs it: numbering walks the whole page tree."""
         return "page %d" % self.pages().get(ref, 0)
 
-    def judge_pages(self):
+    def judge_pages(self) -> None:
         for ref, difference in self.differences.items():
             after = difference.after
             if not difference.earlier.content or not isinstance(after, dict) or after.get("/Type") != "/Page" \
@@ -572,7 +584,7 @@ class _Judge:
                     self.account(ref)
                     self.judge_annotations(page_ref, difference.before, difference.after)
 
-    def judge_annotations(self, page_ref, old_value, new_value):
+    def judge_annotations(self, page_ref: Ref, old_value: Any, new_value: Any) -> None:
         before = self.signed.resolve(old_value) or []
         after = self.final.resolve(new_value) or []
         self.account(reference(new_value))
@@ -600,7 +612,7 @@ class _Judge:
 
     # -- validation data ------------------------------------------------------------------
 
-    def judge_validation_data(self):
+    def judge_validation_data(self) -> None:
         catalog = self.final.catalog
         noted = False
         for ref, difference in self.differences.items():
@@ -629,7 +641,7 @@ class _Judge:
                 self.modified("the catalog's /Extensions changed")
 
     @staticmethod
-    def dss_role(difference):
+    def dss_role(difference: GraphDifference) -> Any:
         """What a validation-data stream must parse as, from the array it sits in; None when not a stream."""
         if not _is_stream(difference.after):
             return None
@@ -641,7 +653,7 @@ class _Judge:
                 return None
         return bytes  # a stream in the DSS that belongs to no known array
 
-    def parses_as(self, ref, what):
+    def parses_as(self, ref: Ref, what: Any) -> bool:
         if what is bytes:
             return False
         try:
@@ -652,7 +664,7 @@ class _Judge:
 
     # -- everything else -----------------------------------------------------------------------
 
-    def judge_rest(self):
+    def judge_rest(self) -> None:
         for ref, difference in sorted(self.differences.items()):
             if ref in self.accounted or difference.same:
                 continue  # only reached differently: the objects that refer to it are judged
@@ -671,13 +683,13 @@ class _Judge:
             self.modified(self.describe(ref, difference))
 
     @staticmethod
-    def is_markup_annotation(difference):
+    def is_markup_annotation(difference: GraphDifference) -> bool:
         before, after = difference.before, difference.after
-        return (isinstance(before, dict) and isinstance(after, dict) and before.get("/Type") == "/Annot"
-                and before.get("/Subtype") == after.get("/Subtype") not in (None, "/Widget")
-                and not difference.generation_conflict)
+        return bool(isinstance(before, dict) and isinstance(after, dict) and before.get("/Type") == "/Annot"
+                    and before.get("/Subtype") == after.get("/Subtype") not in (None, "/Widget")
+                    and not difference.generation_conflict)
 
-    def describe(self, ref, difference):
+    def describe(self, ref: Ref, difference: GraphDifference) -> str:
         where, path = self.used_by(difference)
         if difference.generation_conflict:
             return "%s%s: a later revision defines object %d with another generation" % (where, _name(ref), ref[0])
@@ -692,7 +704,7 @@ class _Judge:
             return "%scontent stream replaced" % where
         return "%s%s (%s) changed" % (where, _name(ref), _kind(difference.before))
 
-    def used_by(self, difference):
+    def used_by(self, difference: GraphDifference) -> Tuple[str, str]:
         """("page N: ", key path) when a page uses the object directly, else ("", "")."""
         for reach in (difference.earlier, difference.later):
             for number, generation, path in reach.referrers:
