@@ -10,6 +10,7 @@
 import argparse
 import sys
 
+from .. import __version__
 from .demo_command import add_demo_parser
 from .errors import CommandError
 from .service_commands import add_sign_parser, add_timestamp_parser
@@ -21,6 +22,7 @@ __all__ = ["main", "build_parser"]
 def build_parser():
     parser = argparse.ArgumentParser(
         prog="corvane", description="Sign, timestamp and verify PDF documents with the Corvane service.")
+    parser.add_argument("--version", action="version", version="%(prog)s " + __version__)
     commands = parser.add_subparsers(dest="command", required=True)
     add_sign_parser(commands)
     add_timestamp_parser(commands)
