@@ -13,6 +13,7 @@ import argparse
 import sys
 from typing import Optional, Sequence
 
+from .. import __version__
 from .demo_command import add_demo_parser
 from .errors import CommandError
 from .service_commands import add_sign_parser, add_timestamp_parser
@@ -24,6 +25,7 @@ __all__ = ["main", "build_parser"]
 def build_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="corvane", description="Sign, timestamp and verify PDF documents with the Corvane service.")
+    parser.add_argument("--version", action="version", version="%(prog)s " + __version__)
     commands = parser.add_subparsers(dest="command", required=True)
     add_sign_parser(commands)
     add_timestamp_parser(commands)

@@ -1,0 +1,10 @@
+# One line that says what to install when no compiler is found, instead of
+# CMake's page about CMAKE_CXX_COMPILER. (qpdf's libraries need C as well.)
+include(CheckLanguage)
+foreach(lang CXX C)
+  check_language(${lang})
+  if(NOT CMAKE_${lang}_COMPILER)
+    message(FATAL_ERROR "No ${lang} compiler: install g++ (apt-get install g++) or set CC and CXX")
+  endif()
+endforeach()
+enable_language(CXX)
