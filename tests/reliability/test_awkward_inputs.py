@@ -7,10 +7,12 @@ import os
 import re
 
 import pytest
+from asn1crypto import pem
 
 import CorvaneSDK.sign as sign
 import CorvaneSDK.timestamp as timestamp
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
+from CorvaneSDK.verification import verify_pdf
 from support.pdf_oracles import pdfsig, qpdf_check
 from support.sample_pdfs import AWKWARD
 
@@ -59,6 +61,12 @@ def test_awkward_input_is_signed_into_a_valid_document(service, make_input, tmp_
     found = pdfsig(signed)
     assert [(s["field"], s["validation"]) for s in found][:1] == [("Signature1", "Signature is Valid.")]
     assert found[-1]["field"] == "DocumentTimestamp1" and found[-1]["total"]
+    # Our own verifier agrees, whatever the earlier revisions of the input hold.
+    with open(service.root_cert_path, "rb") as root:
+        report = verify_pdf(signed, [pem.unarmor(root.read())[2]])
+    ours = [entry for entry in report["signatures"] if entry["field"] in ("Signature1", "DocumentTimestamp1")]
+    assert [(entry["field"], entry["indication"]) for entry in ours] == \
+        [("Signature1", "TOTAL-PASSED"), ("DocumentTimestamp1", "TOTAL-PASSED")], report
     assert_input_untouched(source, data)
     assert sorted(os.listdir(tmp_path)) == ["in.pdf", "out.pdf"]
 
