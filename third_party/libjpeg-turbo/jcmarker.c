@@ -511,7 +511,7 @@ write_frame_header(j_compress_ptr cinfo)
   }
   /* now prec is nonzero iff there are any 16-bit quant tables. */
 
-  /* Check for a non-baseline specification.
+  /* Check for non-baseline parameters.
    * Note we assume that Huffman table numbers won't be changed later.
    */
   if (cinfo->arith_code || cinfo->progressive_mode ||
@@ -606,7 +606,7 @@ write_file_trailer(j_compress_ptr cinfo)
 
 
 /*
- * Write an abbreviated table-specification datastream.
+ * Write an abbreviated tables-only datastream.
  * This consists of SOI, DQT and DHT tables, and EOI.
  * Any table that is defined and not marked sent_table = TRUE will be
  * emitted.  Note that all tables will be marked sent_table = TRUE at exit.

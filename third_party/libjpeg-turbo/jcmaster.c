@@ -291,7 +291,7 @@ validate_script(j_compress_ptr cinfo)
   if (cinfo->progressive_mode) {
 #ifdef C_PROGRESSIVE_SUPPORTED
     /* For progressive mode, we only check that at least some DC data
-     * got sent for each component; the spec does not require that all bits
+     * got sent for each component; the JPEG standard does not require that all bits
      * of all coefficients be transmitted.  Would it be wiser to enforce
      * transmission of all coefficient bits??
      */

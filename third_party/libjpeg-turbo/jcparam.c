@@ -67,7 +67,7 @@ jpeg_add_quant_table(j_compress_ptr cinfo, int which_tbl,
 
 /* These are the sample quantization tables given in Annex K (Clause K.1) of
  * Recommendation ITU-T T.81 (1992) | ISO/IEC 10918-1:1994.
- * The spec says that the values given produce "good" quality, and
+ * The JPEG standard says that the values given produce "good" quality, and
  * when divided by 2, "very good" quality.
  */
 static const unsigned int std_luminance_quant_tbl[DCTSIZE2] = {

@@ -389,7 +389,7 @@ z_off64_t ZEXPORT gzseek64(file, offset, whence)
     if (whence != SEEK_SET && whence != SEEK_CUR)
         return -1;
 
-    /* normalize offset to a SEEK_CUR specification */
+    /* normalize offset to a SEEK_CUR offset */
     if (whence == SEEK_SET)
         offset -= state->x.pos;
     else if (state->seek)
