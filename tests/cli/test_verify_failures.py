@@ -5,7 +5,7 @@ to verify (exit 2)."""
 import jsonschema
 import pytest
 
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from support.pdf_edits import Editor
 from support.pdf_oracles import pdfsig
 from support.sample_pdfs import PAGE_CONTENT, document

@@ -16,7 +16,7 @@ from CorvaneSDK.cli.verify_command import SYSTEM_BUNDLES
 from CorvaneSDK.sandbox.pki import ROOT, SIGNER_CA, TSA_CA
 from CorvaneSDK.verification.containers import load_container
 from CorvaneSDK.CorvaneSign.corvane_certvalidator.cms_certs import signature_timestamp_tokens, signer_certificate
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from support.pdf_edits import Editor
 from support.sample_pdfs import document
 from support.sandbox_signing import sign_at_level

@@ -9,7 +9,7 @@ import requests
 
 import CorvaneSDK.sign as sign
 import CorvaneSDK.timestamp as timestamp
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from CorvaneSDK.sandbox import paths
 from support.pdf_oracles import covered_bytes, openssl_ts_verify, pdfsig, qpdf_check, signature_contents
 from support.sample_pdfs import document, qpdf

@@ -8,7 +8,7 @@ import pytest
 
 from CorvaneSDK import sign, timestamp
 from CorvaneSDK.CorvaneSign.corvane_signature.config.errors import ConfigurationError
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 
 
 def coroutine_type(function, *args):

@@ -7,7 +7,7 @@ import io
 import pytest
 
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import signers
 from support import sample_pdfs

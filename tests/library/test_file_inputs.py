@@ -10,7 +10,7 @@ import os
 import pytest
 
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.file_input import FileInput
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import fields, signers

@@ -11,7 +11,7 @@ from asn1crypto import cms
 
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
 from CorvaneSDK.CorvaneSign.corvane_signature.config.errors import ConfigurationError
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.format import format_date, pdf_date
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import fields, signers

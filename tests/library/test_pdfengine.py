@@ -8,7 +8,7 @@ import sys
 import pytest
 
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from support import sample_pdfs
 from support.pdf_oracles import qpdf_check, qpdf_encrypt, qpdf_objects
 
@@ -217,7 +217,7 @@ CALLER_PRELUDE = """
 import os, sys
 from unittest import mock
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine as engine
+from CorvaneSDK import _pdfengine as engine
 data = %r
 
 def outcome(call):

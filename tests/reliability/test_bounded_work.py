@@ -95,7 +95,7 @@ CALLS = {
 CHILD = """
 import resource, sys, time
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine as engine
+from CorvaneSDK import _pdfengine as engine
 data = open(sys.argv[1], "rb").read()
 before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
 start = time.monotonic()

@@ -11,7 +11,7 @@ from asn1crypto import x509
 
 import CorvaneSDK.sign as sign
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from support.pdf_oracles import (_with_file, covered_bytes, openssl_cms_verify, pdfsig, qpdf_check,
                                  signature_contents)
 from support.sample_pdfs import document, encrypted, qpdf

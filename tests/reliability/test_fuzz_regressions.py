@@ -8,7 +8,7 @@ import os
 import pytest
 
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 
 FOLDER = os.path.join(os.path.dirname(__file__), os.pardir, "fuzz_regressions")
 INPUTS = sorted(name for name in os.listdir(FOLDER) if not name.startswith("."))

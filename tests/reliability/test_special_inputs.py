@@ -11,7 +11,7 @@ import CorvaneSDK.sign as sign
 import CorvaneSDK.timestamp as timestamp
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
 from CorvaneSDK.CorvaneSign.corvane_signature.config.errors import ConfigurationError
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from support.sample_pdfs import document
 
 

@@ -13,7 +13,7 @@ import tempfile
 from cryptography.hazmat.primitives import serialization
 
 from CorvaneSDK.CorvaneSign.corvane_certvalidator.registry import SimpleCertificateStore
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import signers
 from support.pdf_edits import Editor, pdf_syntax
 

@@ -3,7 +3,7 @@ the engine (qpdf's JSON) and written back in PDF syntax, changed."""
 
 import json
 
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from support.sample_pdfs import trailer_size, with_update
 
 

@@ -37,7 +37,7 @@ def test_stubs_and_marker_are_installed():
     package = pathlib.Path(CorvaneSDK.__file__).parent
     for stub in ("sign.pyi", "timestamp.pyi", "py.typed",
                  "CorvaneSign/corvane_signature/config/errors.pyi",
-                 "CorvaneSign/corvane_signature/pdf_utils/_pdfengine.pyi"):
+                 "_pdfengine.pyi"):
         assert (package / stub).is_file(), stub
 
 
@@ -48,7 +48,7 @@ def test_stubs_match_the_runtime_modules(tmp_path):
     result = subprocess.run(
         [sys.executable, "-m", "mypy.stubtest", "CorvaneSDK.sign", "CorvaneSDK.timestamp",
          "CorvaneSDK.CorvaneSign.corvane_signature.config.errors",
-         "CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils._pdfengine", "--mypy-config-file", str(config)],
+         "CorvaneSDK._pdfengine", "--mypy-config-file", str(config)],
         capture_output=True, text=True, cwd=tmp_path)
     assert result.returncode == 0, result.stdout + result.stderr
 

@@ -7,7 +7,7 @@ import time
 import pytest
 
 from CorvaneSDK.CorvaneSign.corvane_signature.exceptions import PdfReadError
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from support.attack_writers import Update
 from support.sample_pdfs import PAGE_CONTENT, document, hybrid, qpdf, with_update
 

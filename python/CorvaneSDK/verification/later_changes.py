@@ -16,7 +16,7 @@ from typing import (AbstractSet, Any, Dict, FrozenSet, Iterator, List, Optional,
 from asn1crypto import crl, ocsp, x509
 
 from ..CorvaneSign.corvane_signature.exceptions import PdfReadError
-from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from .. import _pdfengine
 from . import change_policy as policy
 from .containers import ContainerError, byte_range_digest, check_signature, check_token, load_container
 from .pdf_values import reference, text

@@ -16,7 +16,7 @@ import json
 from typing import Any, Callable, Dict, Iterable, List, Optional, Sequence, Tuple
 
 from ..CorvaneSign.corvane_certvalidator.registry import as_certificate
-from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from .. import _pdfengine
 from .containers import ContainerError, byte_range_digest, check_signature, check_token, load_container
 from .later_changes import judge_later_revisions
 from .names import common_name, subject_text

@@ -11,7 +11,7 @@ from __future__ import annotations
 import json
 from typing import Any, Dict, List, Optional, Sequence, Tuple, Union
 
-from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from .. import _pdfengine
 from .pdf_values import reference
 
 __all__ = ["RevisionHistory", "RevisionState", "GraphDifference", "Reach"]

@@ -18,7 +18,7 @@ from ..CorvaneSign.corvane_certvalidator.decoding import certificates_from_bytes
 from ..CorvaneSign.corvane_certvalidator.registry import SimpleCertificateStore
 from ..CorvaneSign.corvane_certvalidator.revocation import RevocationChecker
 from ..CorvaneSign.corvane_signature.exceptions import RevokedCertificateError, ValidationError
-from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from .. import _pdfengine
 from .pdf_values import reference
 
 if TYPE_CHECKING:

@@ -253,7 +253,7 @@ py::Object create_document_type() {
         {Py_tp_dealloc, reinterpret_cast<void*>(document_dealloc)},
         {0, nullptr},
     };
-    PyType_Spec spec{"CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils._pdfengine.Document",
+    PyType_Spec spec{"CorvaneSDK._pdfengine.Document",
                      sizeof(DocumentObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC, slots};
     return py::Object::steal(PyType_FromSpec(&spec));
 }

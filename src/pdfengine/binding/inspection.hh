@@ -1,4 +1,4 @@
-// Read-only functions of ...pdf_utils._pdfengine for reports on signed
+// Read-only functions of CorvaneSDK._pdfengine for reports on signed
 // documents: revisions, what differs between two of them, single objects and the
 // signature dictionaries, in qpdf's JSON.
 #pragma once

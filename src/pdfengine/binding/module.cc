@@ -1,4 +1,4 @@
-// Module ...pdf_utils._pdfengine: the PDF engine over qpdf, as the library's
+// Module CorvaneSDK._pdfengine: the PDF engine over qpdf, as the library's
 // Python side uses it. `open(pieces)` reads a document held in memory or
 // in a file (given by descriptor, read on demand); its methods lay out
 // signatures and append validation data as incremental updates returned as
@@ -14,7 +14,7 @@
 namespace pdfengine::binding {
 namespace {
 
-constexpr const char* kModuleName = "CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils._pdfengine";
+constexpr const char* kModuleName = "CorvaneSDK._pdfengine";
 
 py::Object open_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
     static constexpr py::Parameters<1> parameters{"open", {"pieces"}};
@@ -27,9 +27,10 @@ PyMethodDef open_definition = py::function<open_function, "open(pieces)",
                                             "file descriptors read on demand.">();
 
 void exec_module(const py::Object& module) {
-    // from ..exceptions import PdfReadError, PdfEncryptedError, PdfWriteError, SigningError
+    // from CorvaneSDK.CorvaneSign.corvane_signature.exceptions import PdfReadError, ...
     std::vector<py::Object> exceptions = py::import_from(
-        module, "exceptions", 2, {"PdfReadError", "PdfEncryptedError", "PdfWriteError", "SigningError"});
+        module, "CorvaneSDK.CorvaneSign.corvane_signature.exceptions", 0,
+        {"PdfReadError", "PdfEncryptedError", "PdfWriteError", "SigningError"});
     const char* names[] = {"PdfReadError", "PdfEncryptedError", "PdfWriteError", "SigningError"};
     for (std::size_t i = 0; i < exceptions.size(); ++i) py::bind(module, names[i], exceptions[i]);
     py::Object document_type = create_document_type();

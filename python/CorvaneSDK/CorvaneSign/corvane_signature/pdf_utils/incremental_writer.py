@@ -15,7 +15,7 @@ import stat
 from typing import Any, List, Union
 
 from ..exceptions import PdfReadError
-from . import _pdfengine
+from .... import _pdfengine
 from .file_input import FileInput, engine_piece, regular_file_descriptor
 
 __all__ = ["IncrementalPdfFileWriter", "free_field_name"]

@@ -14,7 +14,7 @@ from typing import TYPE_CHECKING, Any, Callable, Generator, Optional, Sequence, 
 from asn1crypto import cms
 
 from ..exceptions import TimestampError
-from ..pdf_utils import _pdfengine
+from .... import _pdfengine
 from ..pdf_utils.file_input import Piece
 from .byte_range_digest import digest_byte_ranges
 from .embedding import container_der

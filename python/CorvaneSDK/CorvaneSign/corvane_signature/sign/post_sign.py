@@ -7,7 +7,7 @@ from __future__ import annotations
 from typing import TYPE_CHECKING, Any, BinaryIO, Optional
 
 from ..exceptions import SigningError
-from ..pdf_utils import _pdfengine
+from .... import _pdfengine
 from ..pdf_utils.incremental_writer import free_field_name
 from .doc_timestamp import async_timestamp_update
 from .embedding import append_update, document_bytes

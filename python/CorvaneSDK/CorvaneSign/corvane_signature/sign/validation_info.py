@@ -11,7 +11,7 @@ from typing import Any, Iterable, List, Mapping, Optional, Sequence, Union
 from asn1crypto import cms
 
 from ..exceptions import ValidationError, ValidationInfoUnavailableError
-from ..pdf_utils import _pdfengine
+from .... import _pdfengine
 from ..pdf_utils.file_input import FileInput, engine_piece
 
 __all__ = ["ValidationData", "require_gathering", "gather_validation_data", "signer_certificates",

@@ -16,7 +16,7 @@ from asn1crypto import cms
 
 from ...config.errors import ConfigurationError
 from ...exceptions import SigningError
-from ...pdf_utils import _pdfengine
+from ..... import _pdfengine
 from ...pdf_utils.file_input import FileInput, Piece, write_piece
 from ...pdf_utils.format import pdf_date
 from ...pdf_utils.incremental_writer import IncrementalPdfFileWriter

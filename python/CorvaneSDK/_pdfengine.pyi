@@ -1,9 +1,9 @@
 from typing import List, Optional, Sequence, Tuple, Union, final
 
-from ..exceptions import PdfEncryptedError as PdfEncryptedError
-from ..exceptions import PdfReadError as PdfReadError
-from ..exceptions import PdfWriteError as PdfWriteError
-from ..exceptions import SigningError as SigningError
+from .CorvaneSign.corvane_signature.exceptions import PdfEncryptedError as PdfEncryptedError
+from .CorvaneSign.corvane_signature.exceptions import PdfReadError as PdfReadError
+from .CorvaneSign.corvane_signature.exceptions import PdfWriteError as PdfWriteError
+from .CorvaneSign.corvane_signature.exceptions import SigningError as SigningError
 
 MAX_BYTES_RESERVED: int
 
