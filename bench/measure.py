@@ -2,6 +2,7 @@
 
     python measure.py limit PDF
     python measure.py sign|timestamp PDF WARMUP_PDF SANDBOX_JSON
+    python measure.py verify SIGNED_PDF
 
 prints one JSON object.  CPU time is this process's user + system time
 (the sandbox runs elsewhere); memory is the peak resident set during the
@@ -144,10 +145,31 @@ def timestamp(path, warmup, sandbox):
     return {"cpu": cpu, "wall": wall, "peak_growth": peak, "output_size": output_size}
 
 
+def verify(path):
+    """`corvane verify`'s work on the file (no trust anchors: trust stays
+    undecided, every other check runs); peak is the process's whole resident set."""
+    from CorvaneSDK.verification import verify_pdf
+    rss_before = _status_kib("VmRSS") * 1024
+    report = {}
+
+    def run():
+        with open(path, "rb") as document:
+            report.update(verify_pdf(document, file_name=path))
+
+    cpu, wall, growth = measure_call(run)
+    digests = [entry["digest_valid"] for entry in report["signatures"]]
+    if not digests or not all(digests):
+        raise SystemExit("verify found no intact signature: %r" % digests)
+    return {"cpu": cpu, "wall": wall, "peak_growth": growth, "peak": rss_before + growth,
+            "signatures": len(digests), "revisions": report["revisions"]}
+
+
 def main(argv):
     kind, path = argv[0], argv[1]
     if kind == "limit":
         result = limit(path)
+    elif kind == "verify":
+        result = verify(path)
     else:
         warmup, sandbox = argv[2], json.loads(argv[3])
         result = {"sign": sign, "timestamp": timestamp}[kind](path, warmup, sandbox)

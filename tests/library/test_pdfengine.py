@@ -265,7 +265,7 @@ def test_names_that_are_not_utf8_come_back_as_text():
     assert field_type == "/Tx\ufffd" and isinstance(name, str)
     [(field, value_type, subfilter, _range, _contents)] = document.signatures()
     assert (value_type, subfilter) == ("/Sig\ufffd", "/A\ufffdB")
-    assert all(isinstance(json, str) for _, json in _pdfengine.signature_values(document))
+    assert all(isinstance(value["/Type"], str) for _, value in _pdfengine.signature_values(document))
     update, _ = document.prepare_signature("Signature1", PADES, 512)
     assert qpdf_check(data + update)[0]
     later = sample_pdfs.with_update(data, {1: b"<< /Type /Catalog /Pages 2 0 R /X#FF 30 0 R >>", 30: b"<< >>"})

@@ -5,7 +5,6 @@ visible, in an existing field) where the library would not make them."""
 
 import asyncio
 import hashlib
-import json
 import re
 import subprocess
 import tempfile
@@ -190,7 +189,7 @@ def rewrite_object_stream(update, number, old, new):
     inside it: the compressed objects change while their cross-reference entries stay."""
     assert len(old) == len(new)
     document = update.editor.document
-    entries = json.loads(_pdfengine.object_json(document, number, 0))["dict"]
+    entries = _pdfengine.object_json(document, number, 0)["dict"]
     decoded = _pdfengine.stream_data(document, number, 0)
     assert old in decoded
     update.put("%d 0 R" % number, stream(decoded.replace(old, new), b"/Type /ObjStm /N %d /First %d"

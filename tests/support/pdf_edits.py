@@ -1,7 +1,6 @@
 """Hand-made incremental updates of signed documents: objects are read with
 the engine (qpdf's JSON) and written back in PDF syntax, changed."""
 
-import json
 
 from CorvaneSDK import _pdfengine
 from support.sample_pdfs import trailer_size, with_update
@@ -40,11 +39,11 @@ class Editor:
         number, generation = (int(part) for part in ref.split()[:2])
         if number in self.changed:
             return self.changed[number]
-        return json.loads(_pdfengine.object_json(self.document, number, generation))
+        return _pdfengine.object_json(self.document, number, generation)
 
     @property
     def catalog_ref(self):
-        return json.loads(_pdfengine.trailer_json(self.document))["/Root"]
+        return _pdfengine.trailer_json(self.document)["/Root"]
 
     @property
     def first_page_ref(self):

@@ -1,7 +1,7 @@
 """The engine's read-only inspection: where revisions end, what each one
 changed, and single objects, on every kind of file qpdf writes."""
 
-import json
+import gc
 import time
 
 import pytest
@@ -22,7 +22,7 @@ BASES = {
 
 
 def next_number(data):
-    return json.loads(_pdfengine.trailer_json(_pdfengine.open(data)))["/Size"]
+    return _pdfengine.trailer_json(_pdfengine.open(data))["/Size"]
 
 
 @pytest.mark.parametrize("base", sorted(BASES))
@@ -32,7 +32,7 @@ def test_revisions_end_where_each_update_ends(base, xref_stream):
     # qpdf renumbers what it rewrites: the updates add objects rather than replace known ones.
     once = with_update(original, {next_number(original): b"[1 2 3]"}, xref_stream=xref_stream)
     twice = with_update(once, {next_number(once): b"(more)"})
-    ends = [end for _xref, end in _pdfengine.revisions(_pdfengine.open(twice))]
+    ends = [revision.end for revision in _pdfengine.revisions(_pdfengine.open(twice))]
     assert ends == [len(original), len(once), len(twice)]
 
 
@@ -79,7 +79,7 @@ def test_graph_differences_list_what_resolves_or_is_reached_differently():
     assert found[(11, 0)][:2] == (None, None) and not found[(11, 0)][5][0] and found[(11, 0)][6][0]
     before, after, same, data_changed, conflict, earlier, later = found[(4, 0)]
     assert data_changed and not same and not conflict
-    assert json.loads(before)["dict"]["/Length"] == len(PAGE_CONTENT)
+    assert before["dict"]["/Length"] == len(PAGE_CONTENT)
     assert earlier[:2] == later[:2] == (True, False) and (5, 0, "/Contents") in later[2]
     assert found[(3, 0)][2] is False and (2, 0, "/Resources/Font/F1") in found[(3, 0)][6][2]
 
@@ -97,14 +97,33 @@ def test_objects_trailer_streams_and_signature_values():
                                     1: b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [10 0 R] >> >>",
                                     10: b"<< /FT /Sig /T (Approval) /V 9 0 R >>"})
     engine = _pdfengine.open(data)
-    assert json.loads(_pdfengine.trailer_json(engine))["/Root"] == "1 0 R"
+    assert _pdfengine.trailer_json(engine)["/Root"] == "1 0 R"
     assert _pdfengine.stream_data(engine, 4, 0) == PAGE_CONTENT
     assert _pdfengine.object_json(engine, 40, 0) is None
     (field, value), = _pdfengine.signature_values(engine)
-    assert field == "Approval" and json.loads(value)["/M"] == "u:D:20240102030405Z"
+    assert field == "Approval" and value["/M"] == "u:D:20240102030405Z"
     with pytest.raises(PdfReadError, match="not a stream"):
         _pdfengine.stream_data(engine, 1, 0)
     with pytest.raises(TypeError):
         _pdfengine.revisions(data)
     with pytest.raises(ValueError):
         _pdfengine.object_json(engine, 0, 0)
+
+
+@pytest.mark.parametrize("held", ["bytes", "file"])
+def test_an_earlier_revision_reads_the_same_pieces_and_outlives_the_whole(held, tmp_path):
+    original = document()
+    data = with_update(original, {4: NEW_CONTENT})
+    path = tmp_path / "two.pdf"
+    path.write_bytes(data)
+    with open(path, "rb") as stream:
+        whole = _pdfengine.open(data if held == "bytes" else [stream.fileno()])
+    earlier = _pdfengine.leading_document(whole, len(original))
+    del whole, data
+    gc.collect()
+    # The view ends where it was cut: it reads the original page content and one revision.
+    assert earlier.length() == len(original)
+    assert _pdfengine.stream_data(earlier, 4, 0) == PAGE_CONTENT
+    assert [revision.end for revision in _pdfengine.revisions(earlier)] == [len(original)]
+    with pytest.raises(ValueError):
+        _pdfengine.leading_document(earlier, len(original) + 1)

@@ -96,17 +96,19 @@ def verify_file(path: str, trust_roots: Iterable[Any] = ()) -> Dict[str, Any]:
     from ..CorvaneSign.corvane_signature.exceptions import PdfReadError
     from ..verification import NoSignaturesError, verify_pdf
     try:
-        with open(path, "rb") as handle:
-            data = handle.read()
+        handle = open(path, "rb")
     except OSError as error:
         raise CommandError("cannot read %s: %s" % (path, error.strerror), NOTHING_TO_VERIFY) from None
     try:
-        return verify_pdf(data, trust_roots, file_name=path)
+        with handle:  # read on demand, never whole
+            return verify_pdf(handle, trust_roots, file_name=path)
     except NoSignaturesError as error:
         raise CommandError("%s: nothing to verify: %s" % (path, error), NOTHING_TO_VERIFY) from None
     except PdfReadError as error:
         raise CommandError("%s is not a PDF document that can be read: %s" % (path, error),
                            NOTHING_TO_VERIFY) from None
+    except OSError as error:
+        raise CommandError("cannot read %s: %s" % (path, error.strerror), NOTHING_TO_VERIFY) from None
 
 
 def _verify(arguments: argparse.Namespace) -> int:

@@ -10,7 +10,7 @@ from __future__ import annotations
 
 import datetime
 import hashlib
-from typing import Any, Callable, List, Optional, Sequence, Tuple
+from typing import Any, Callable, List, Optional, Protocol, Tuple
 
 from asn1crypto import cms, tsp
 
@@ -24,22 +24,11 @@ from ..CorvaneSign.corvane_certvalidator.signatures import UnsupportedSignatureA
 from ..CorvaneSign.corvane_signature.exceptions import TimestampError
 from ..CorvaneSign.corvane_signature.sign.token_check import check_token_integrity, signed_attrs_der
 
-__all__ = ["ContainerError", "SignatureCheck", "TokenCheck", "check_signature", "check_token",
-           "byte_range_digest"]
+__all__ = ["ContainerError", "SignatureCheck", "TokenCheck", "check_signature", "check_token"]
 
 
 class ContainerError(ValueError):
     """The /Contents of a signature is not a usable CMS container."""
-
-
-def byte_range_digest(data: bytes, byte_range: Sequence[int], algorithm: str) -> bytes:
-    """The digest (hashlib ``algorithm``) of the bytes that ``byte_range`` covers in ``data``."""
-    digest = hashlib.new(algorithm)
-    with memoryview(data) as whole:
-        for i in range(0, len(byte_range), 2):
-            with whole[byte_range[i]:byte_range[i] + byte_range[i + 1]] as part:
-                digest.update(part)
-    return digest.digest()
 
 
 def load_container(contents: bytes) -> Any:
@@ -156,7 +145,16 @@ class SignatureCheck:
         self.findings.append((sub_indication, message))
 
 
-def check_signature(contents: bytes, data: bytes, byte_range: Sequence[int]) -> SignatureCheck:
+class SignedBytes(Protocol):
+    """The bytes a signature covers (revisions.CoveredBytes)."""
+
+    def digest(self, algorithm: str) -> bytes: ...
+
+    def read(self) -> bytes: ...
+
+
+def check_signature(contents: bytes, signed_bytes: SignedBytes) -> SignatureCheck:
+    """Checks the container in ``contents`` against ``signed_bytes``."""
     check = SignatureCheck()
     try:
         info = load_container(contents)
@@ -171,7 +169,7 @@ def check_signature(contents: bytes, data: bytes, byte_range: Sequence[int]) -> 
         return check
     check.digest_algorithm = signer_info["digest_algorithm"]["algorithm"].native
     try:
-        covered = byte_range_digest(data, byte_range, check.digest_algorithm)
+        covered = signed_bytes.digest(check.digest_algorithm)
     except ValueError:
         check.fail("FORMAT_FAILURE", "the container uses the unsupported digest %s" % check.digest_algorithm)
         return check
@@ -193,8 +191,7 @@ def check_signature(contents: bytes, data: bytes, byte_range: Sequence[int]) -> 
     else:
         # Without signed attributes the signature covers the document bytes themselves.
         check.digest_valid = True
-        signed = b"".join(data[byte_range[i]:byte_range[i] + byte_range[i + 1]]
-                          for i in range(0, len(byte_range), 2))
+        signed = signed_bytes.read()
     try:
         check.signature_valid = verify_signature(
             check.signer.public_key, signed, signer_info["signature"].native,

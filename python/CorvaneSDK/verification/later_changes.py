@@ -18,7 +18,7 @@ from asn1crypto import crl, ocsp, x509
 from ..CorvaneSign.corvane_signature.exceptions import PdfReadError
 from .. import _pdfengine
 from . import change_policy as policy
-from .containers import ContainerError, byte_range_digest, check_signature, check_token, load_container
+from .containers import ContainerError, check_signature, check_token, load_container
 from .pdf_values import reference, text
 from .revisions import GraphDifference, Ref, RevisionHistory, RevisionState
 
@@ -66,10 +66,10 @@ def judge_later_revisions(history: RevisionHistory, signed_index: int) -> LaterR
         except PdfReadError as error:
             # What cannot be read cannot be shown to be harmless.
             result.modifications.append("the revisions after signing cannot be read: %s" % error)
-    trailing = history.trailing_bytes()
-    if trailing.strip(_NOTHING):
+    start = history.trailing_start()
+    if any(bytes(chunk).strip(_NOTHING) for chunk in history.chunks(start, history.size)):
         result.modifications.append("%d bytes after the end of the last revision belong to no revision"
-                                    % len(trailing))
+                                    % (history.size - start))
     return result
 
 
@@ -498,15 +498,15 @@ class _Judge:
         return verdict
 
     def container_verifies(self, value: Dict[str, Any], contents: bytes, byte_range: Sequence[int]) -> bool:
-        data = self.history.data
+        covered = self.history.covered(byte_range)
         if value.get("/Type") == "/DocTimeStamp":
             try:
                 token = load_container(contents)
             except ContainerError:
                 return False
-            return check_token(token, lambda algorithm: byte_range_digest(data, byte_range, algorithm),
+            return check_token(token, covered.digest,
                                "the document timestamp").valid
-        check = check_signature(contents, data, byte_range)
+        check = check_signature(contents, covered)
         return check.digest_valid and check.signature_valid
 
     def claim_field(self, node: Dict[str, Any]) -> None:

@@ -12,12 +12,13 @@ timestamp's, else now.  The report is plain data, ready for JSON.
 from __future__ import annotations
 
 import datetime
-import json
-from typing import Any, Callable, Dict, Iterable, List, Optional, Sequence, Tuple
+import string
+from typing import Any, BinaryIO, Callable, Dict, Iterable, List, Optional, Sequence, Tuple, Union
 
 from ..CorvaneSign.corvane_certvalidator.registry import as_certificate
 from .. import _pdfengine
-from .containers import ContainerError, byte_range_digest, check_signature, check_token, load_container
+from ..CorvaneSign.corvane_signature.pdf_utils.file_input import FileInput, regular_file_descriptor
+from .containers import ContainerError, check_signature, check_token, load_container
 from .later_changes import judge_later_revisions
 from .names import common_name, subject_text
 from .pdf_values import pdf_date, text
@@ -47,6 +48,35 @@ def _iso(moment: Optional[datetime.datetime]) -> Optional[str]:
 
 def _utc_now() -> datetime.datetime:
     return datetime.datetime.now(datetime.timezone.utc)
+
+
+def _source(data: Union[bytes, bytearray, memoryview, BinaryIO]) -> Union[bytes, FileInput]:
+    if isinstance(data, (bytes, bytearray, memoryview)):
+        return bytes(data)
+    descriptor = regular_file_descriptor(data)
+    if descriptor is not None:
+        return FileInput(descriptor)
+    return bytes(data.read())
+
+
+# What may separate the hex digits of a /Contents string.
+_WHITESPACE = string.whitespace.encode("ascii")
+
+
+def _gap_holds(history: RevisionHistory, start: int, end: int, contents: bytes) -> bool:
+    """Whether the bytes from ``start`` to ``end`` are exactly the hex string <...> of ``contents``
+    (whitespace allowed between digits); read in chunks, stopping at the first surplus digit."""
+    expected = contents.hex().encode("ascii")
+    gap = bytearray()  # without whitespace
+    last = b""
+    for chunk in history.chunks(start, end):
+        if not gap and bytes(chunk[:1]) != b"<":
+            return False
+        last = bytes(chunk[-1:])
+        gap += bytes(chunk).translate(None, _WHITESPACE).lower()
+        if len(gap) > len(expected) + 2:  # the brackets count as two
+            return False
+    return last == b">" and bytes(gap[1:-1]) == expected
 
 
 class _Entry:
@@ -113,20 +143,14 @@ class _Entry:
     # -- where the signature sits -------------------------------------------
 
     def check_placement(self) -> None:
-        data, byte_range = self.history.data, self.byte_range
+        byte_range = self.byte_range
         if not (len(byte_range) == 4 and byte_range[0] == 0 and 0 < byte_range[1] < byte_range[2]
-                and byte_range[3] >= 0 and byte_range[2] + byte_range[3] <= len(data)):
+                and byte_range[3] >= 0 and byte_range[2] + byte_range[3] <= self.history.size):
             self.fail("FORMAT_FAILURE", "the byte range %s is not [0, start of /Contents, end of /Contents, "
                       "rest] within the file" % (list(byte_range),))
             return
         end = byte_range[2] + byte_range[3]
-        gap = data[byte_range[1]:byte_range[2]]
-        hex_digits = b"".join(gap[1:-1].split())
-        try:
-            gap_holds_contents = (gap[:1] == b"<" and gap[-1:] == b">"
-                                  and bytes.fromhex(hex_digits.decode("ascii")) == self.contents)
-        except ValueError:
-            gap_holds_contents = False
+        gap_holds_contents = _gap_holds(self.history, byte_range[1], byte_range[2], self.contents)
         if not gap_holds_contents:
             self.fail("FORMAT_FAILURE", "the bytes that the byte range leaves out are not exactly the "
                       "signature's /Contents")
@@ -142,7 +166,7 @@ class _Entry:
             self.fail("FORMAT_FAILURE", "revision %d, where the byte range ends, does not hold this signature"
                       % (index + 1))
         self.report["covers_revision"] = gap_holds_contents and held
-        self.report["covers_whole_file"] = self.report["covers_revision"] and end == len(data)
+        self.report["covers_whole_file"] = self.report["covers_revision"] and end == self.history.size
         self.signed_index = index
         later = judge_later_revisions(self.history, index)
         self.report["later_revisions"] = {"allowed": later.allowed, "added": later.added,
@@ -215,8 +239,7 @@ class _DocumentTimestamp(_Entry):
         except ContainerError as error:
             self.fail("FORMAT_FAILURE", str(error))
             return
-        data, byte_range = self.history.data, self.byte_range
-        token_check = check_token(token, lambda algorithm: byte_range_digest(data, byte_range, algorithm),
+        token_check = check_token(token, self.history.covered(self.byte_range).digest,
                                   "the document timestamp")
         # TokenCheck.fail sets both.
         if token_check.problem and token_check.sub_indication:
@@ -250,7 +273,7 @@ class _Signature(_Entry):
     def check(self, final_dss: DssContents, trust_roots: Sequence[Any],
               document_timestamps: Sequence[_DocumentTimestamp],
               dss_at: Callable[[int], DssContents]) -> None:
-        check = check_signature(self.contents, self.history.data, self.byte_range)
+        check = check_signature(self.contents, self.history.covered(self.byte_range))
         for sub_indication, message in check.findings:
             self.fail(sub_indication, message)
         self.report["digest_valid"] = check.digest_valid
@@ -313,25 +336,27 @@ class _Signature(_Entry):
         self.report["pades_level"] = level
 
 
-def verify_pdf(data: bytes, trust_roots: Iterable[Any] = (),
+def verify_pdf(data: Union[bytes, bytearray, memoryview, BinaryIO], trust_roots: Iterable[Any] = (),
                file_name: Optional[str] = None) -> Dict[str, Any]:
-    """The verification report (a dict) of the PDF document ``data``.
+    """The verification report (a dict) of the PDF document ``data``: its
+    bytes, or a binary stream. A regular file is read on demand, never
+    whole into memory.
 
     ``trust_roots`` are the trust anchors (asn1crypto certificates or DER);
     without them no signature can pass: trust cannot be decided.  Raises
     PdfReadError when the file cannot be read, NoSignaturesError when it
     has nothing to verify.
     """
-    history = RevisionHistory(data)
+    history = RevisionHistory(_source(data))
     records = history.document.signatures()
     if not records:
         raise NoSignaturesError("the document has no signatures and no document timestamps")
     anchors = [as_certificate(cert) for cert in trust_roots]
     values = _pdfengine.signature_values(history.document)
     entries: List[_Entry] = []
-    for record, (field, value_json) in zip(records, values):
+    for record, (field, found) in zip(records, values):
         # Both lists come from the same walk of the form; a mismatch would be the engine's fault.
-        value = json.loads(value_json) if field == record[0] else {}
+        value = found if field == record[0] and isinstance(found, dict) else {}
         kind = _DocumentTimestamp if record[1] == "/DocTimeStamp" else _Signature
         entries.append(kind(history, record, value))
     for entry in entries:
@@ -359,7 +384,7 @@ def verify_pdf(data: bytes, trust_roots: Iterable[Any] = (),
     indication = overall([report["indication"] for report in reports])
     return {
         "file": file_name,
-        "size": len(history.data),
+        "size": history.size,
         "revisions": len(history),
         "trust_roots": len(anchors),
         "indication": indication,

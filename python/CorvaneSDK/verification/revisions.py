@@ -2,61 +2,27 @@
 the document as it was at each end, and what differs between a revision
 and the final document.
 
-The PDF engine (qpdf) does all the reading; this module only keeps the
-documents it opened and decodes the JSON it reports.
+The PDF engine (qpdf) does all the parsing. A file is read on demand and
+never held whole: earlier revisions are views of the same bytes, and digests
+read their byte ranges once, in chunks.
 """
 
 from __future__ import annotations
 
-import json
-from typing import Any, Dict, List, Optional, Sequence, Tuple, Union
+import hashlib
+from typing import Any, Dict, Iterator, List, Optional, Sequence, Tuple, Union
 
 from .. import _pdfengine
+from .._pdfengine_records import GraphDifference, Reach
+from ..CorvaneSign.corvane_signature.pdf_utils.file_input import FileInput, digest_piece, engine_piece
 from .pdf_values import reference
 
 __all__ = ["RevisionHistory", "RevisionState", "GraphDifference", "Reach"]
 
 # An object number and generation.
 Ref = Tuple[int, int]
-# How a revision reaches an object, as the engine reports it (see Reach).
-_ReachRecord = Tuple[bool, bool, Sequence[Tuple[int, int, str]]]
-
-
-class Reach:
-    """How a revision reaches an object: as document content, as validation
-    data (the catalog's /DSS), and from where ((number, generation, key path);
-    (0, 0) is the trailer)."""
-
-    __slots__ = ("content", "validation_data", "referrers")
-
-    def __init__(self, content: bool, validation_data: bool,
-                 referrers: Sequence[Tuple[int, int, str]]) -> None:
-        self.content = content
-        self.validation_data = validation_data
-        self.referrers = [(number, generation, path) for number, generation, path in referrers]
-
-    @property
-    def reached(self) -> bool:
-        return self.content or self.validation_data
-
-
-class GraphDifference:
-    """An object that a signed revision and a later one resolve or reach
-    differently; ``before``/``after`` are None where it resolves to nothing."""
-
-    __slots__ = ("ref", "before", "after", "same", "data_changed", "generation_conflict", "earlier", "later")
-
-    def __init__(self, number: int, generation: int, before: Optional[str], after: Optional[str], same: bool,
-                 data_changed: bool, generation_conflict: bool, earlier: _ReachRecord,
-                 later: _ReachRecord) -> None:
-        self.ref = (number, generation)
-        self.before = _load(before)
-        self.after = _load(after)
-        self.same = same
-        self.data_changed = data_changed
-        self.generation_conflict = generation_conflict
-        self.earlier = Reach(*earlier)
-        self.later = Reach(*later)
+# A document's bytes: in memory, or a file read on demand.
+Source = Union[bytes, FileInput]
 
 
 class RevisionState:
@@ -68,14 +34,13 @@ class RevisionState:
         self._trailer: Optional[Dict[str, Any]] = None
 
     def object(self, ref: Union[Ref, str, None]) -> Any:
-        """The object ``ref`` ((number, generation) or "N G R") as JSON, or None."""
+        """The object ``ref`` ((number, generation) or "N G R"), decoded, or None."""
         if isinstance(ref, str):
             ref = reference(ref)
         if ref is None:
             return None
         if ref not in self._objects:
-            found = _pdfengine.object_json(self.document, ref[0], ref[1])
-            self._objects[ref] = json.loads(found) if found is not None else None
+            self._objects[ref] = _pdfengine.object_json(self.document, ref[0], ref[1])
         return self._objects[ref]
 
     def resolve(self, value: Any) -> Any:
@@ -86,7 +51,7 @@ class RevisionState:
     @property
     def trailer(self) -> Dict[str, Any]:
         if self._trailer is None:
-            self._trailer = json.loads(_pdfengine.trailer_json(self.document))
+            self._trailer = _pdfengine.trailer_json(self.document)
         return self._trailer
 
     @property
@@ -103,34 +68,36 @@ class RevisionState:
 
 
 class RevisionHistory:
-    """Every revision of the PDF document ``data`` (bytes).
+    """Every revision of a PDF document: ``source`` is its bytes, or a
+    FileInput that is read on demand.
 
     Raises PdfReadError (PdfEncryptedError) when the engine cannot read it.
     """
 
-    def __init__(self, data: bytes) -> None:
-        self.data = bytes(data)
-        self.document = _pdfengine.open(self.data)
-        self.revisions: List[Tuple[int, ...]] = [tuple(item) for item in _pdfengine.revisions(self.document)]
+    def __init__(self, source: Union[bytes, bytearray, memoryview, FileInput]) -> None:
+        self.source: Source = source if isinstance(source, FileInput) else bytes(source)
+        self.size = len(self.source)
+        self.document = _pdfengine.open((engine_piece(self.source),))
+        self.revisions = _pdfengine.revisions(self.document)
         self._states: Dict[Union[int, str], RevisionState] = {}
 
     def __len__(self) -> int:
         return len(self.revisions)
 
     def end(self, index: int) -> int:
-        return self.revisions[index][1]
+        return self.revisions[index].end
 
     def index_ending_at(self, end: int) -> Optional[int]:
         """The revision that ends at offset ``end``, or None."""
-        for index, (_xref, revision_end) in enumerate(self.revisions):
-            if revision_end == end:
+        for index, revision in enumerate(self.revisions):
+            if revision.end == end:
                 return index
         return None
 
     def state(self, index: int) -> RevisionState:
         if index not in self._states:
             end = self.end(index)
-            document = self.document if end == len(self.data) else _pdfengine.open(self.data[:end])
+            document = self.document if end == self.size else _pdfengine.leading_document(self.document, end)
             self._states[index] = RevisionState(document)
         return self._states[index]
 
@@ -143,13 +110,46 @@ class RevisionHistory:
 
     def differences(self, index: int) -> List[GraphDifference]:
         """The objects that revision ``index`` and the final document resolve or reach differently."""
-        found = _pdfengine.graph_differences(self.state(index).document, self.document)
-        return [GraphDifference(*item) for item in found]
+        return _pdfengine.graph_differences(self.state(index).document, self.document)
 
-    def trailing_bytes(self) -> bytes:
-        """What follows the end of the last revision (normally nothing, or a line end)."""
-        return self.data[self.end(len(self) - 1):]
+    def chunks(self, start: int, end: int) -> Iterator[memoryview]:
+        """The bytes from ``start`` to ``end`` (clipped to the file), in chunks
+        each valid until the next."""
+        start, end, _ = slice(start, end).indices(self.size)
+        if end <= start:
+            return
+        if isinstance(self.source, FileInput):
+            yield from self.source.chunks(start, end)
+            return
+        with memoryview(self.source) as whole, whole[start:end] as part:
+            yield part
+
+    def covered(self, byte_range: Sequence[int]) -> CoveredBytes:
+        """The bytes that ``byte_range`` covers."""
+        return CoveredBytes(self, byte_range)
+
+    def trailing_start(self) -> int:
+        """Where the bytes after the end of the last revision begin (normally none, or a line end)."""
+        return self.end(len(self) - 1)
 
 
-def _load(text: Optional[str]) -> Any:
-    return json.loads(text) if text is not None else None
+class CoveredBytes:
+    """The bytes a /ByteRange covers: (start, length) pairs, each clipped to
+    the file as a slice would be. Read when asked for, each time anew."""
+
+    def __init__(self, history: RevisionHistory, byte_range: Sequence[int]) -> None:
+        self.history = history
+        self.spans = [slice(byte_range[i], byte_range[i] + byte_range[i + 1]).indices(history.size)[:2]
+                      for i in range(0, len(byte_range) - 1, 2)]
+
+    def digest(self, algorithm: str) -> bytes:
+        """Their digest (hashlib ``algorithm``), read in chunks; ValueError for an unknown algorithm."""
+        digest = hashlib.new(algorithm)
+        for start, end in self.spans:
+            if start < end:
+                digest_piece(digest, self.history.source, start, end)
+        return digest.digest()
+
+    def read(self) -> bytes:
+        """All of them, in memory: for signature algorithms that sign the bytes themselves."""
+        return b"".join(bytes(chunk) for start, end in self.spans for chunk in self.history.chunks(start, end))

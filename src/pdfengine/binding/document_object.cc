@@ -9,6 +9,7 @@
 #include "../document.hh"
 #include "../dss.hh"
 #include "../form_fields.hh"
+#include "../revisions.hh"
 #include "../signature_layout.hh"
 
 #include <climits>
@@ -298,6 +299,19 @@ py::Object open_document(const py::Object& module, const py::Object& pieces) {
                                                  : Piece::of_memory(bytes_view(items[i], "a piece")));
         return new Document(std::move(pieces));
     });
+    return self;
+}
+
+py::Object open_leading(const py::Object& module, const py::Object& document, long long end) {
+    Document& whole = engine_document(module, document);
+    if (end < 0 || end > whole.length()) py::raise(PyExc_ValueError, "the end lies outside the document");
+    PyObject* type = engine_state(module).document_type;
+    py::Object self = py::Object::steal(PyType_GenericAlloc(reinterpret_cast<PyTypeObject*>(type), 0));
+    fields(self.get()).module = py::Object(module).release();
+    // The same bytes objects (and file descriptors): they live as long as either document.
+    fields(self.get()).pieces = py::Object::borrow(fields(document.get()).pieces).release();
+    fields(self.get()).document =
+        run_engine(module, [&] { return new Document(leading_pieces(whole, static_cast<qpdf_offset_t>(end))); });
     return self;
 }
 

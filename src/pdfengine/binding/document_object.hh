@@ -15,6 +15,10 @@ py::Object create_document_type();
 // A new document of `module` reading `pieces` (bytes, or a tuple/list of bytes).
 py::Object open_document(const py::Object& module, const py::Object& pieces);
 
+// A new document of `module` reading the first `end` bytes of `document`'s
+// pieces (an earlier revision of it), without copying them.
+py::Object open_leading(const py::Object& module, const py::Object& document, long long end);
+
 // The engine document behind `object`, a Document of `module` (TypeError otherwise).
 Document& engine_document(const py::Object& module, const py::Object& object);
 

@@ -35,23 +35,42 @@ QPDFObjGen object_id(const py::Object& number, const py::Object& generation) {
     return QPDFObjGen(static_cast<int>(object), static_cast<int>(gen));
 }
 
+// The record type `name` of CorvaneSDK._pdfengine_records (documented there).
+py::Object record_type(const char* name) {
+    return py::import("CorvaneSDK._pdfengine_records").attr(name);
+}
+
+// qpdf JSON text as the Python value it stands for.
+py::Object decoded(const std::string& json) { return py::import("json").attr("loads")(text(json)); }
+
+py::Object decoded_or_none(const std::optional<std::string>& json) { return json ? decoded(*json) : py::none(); }
+
 py::Object revisions_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
     static constexpr py::Parameters<1> parameters{"revisions", {"document"}};
     auto [document] = parameters.bind(args, kwargs);
     Document& engine = engine_document(module, document);
     std::vector<Revision> found = run_engine(module, [&] { return revisions(engine); });
+    py::Object record = record_type("Revision");
     py::Object result = new_list();
     for (const Revision& revision : found)
-        append(result, py::tuple({py::integer(revision.xref_offset), py::integer(revision.end)}));
+        append(result, record(py::integer(revision.xref_offset), py::integer(revision.end)));
     return result;
 }
 
-py::Object reach_tuple(const Reach& reach) {
+py::Object leading_document_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
+    static constexpr py::Parameters<2> parameters{"leading_document", {"document", "end"}};
+    auto [document, end] = parameters.bind(args, kwargs);
+    long long offset = PyLong_AsLongLong(end.get());
+    if (offset == -1 && PyErr_Occurred()) py::throw_error();
+    return open_leading(module, document, offset);
+}
+
+py::Object reach_record(const py::Object& reach_type, const py::Object& referrer_type, const Reach& reach) {
     py::Object referrers = new_list();
     for (const Referrer& referrer : reach.referrers)
-        append(referrers, py::tuple({py::integer(referrer.from.getObj()), py::integer(referrer.from.getGen()),
-                                     text(referrer.path)}));
-    return py::tuple({py::boolean(reach.content), py::boolean(reach.validation_data), referrers});
+        append(referrers, referrer_type(py::integer(referrer.from.getObj()), py::integer(referrer.from.getGen()),
+                                        text(referrer.path)));
+    return reach_type(py::boolean(reach.content), py::boolean(reach.validation_data), referrers);
 }
 
 py::Object graph_differences_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
@@ -61,13 +80,17 @@ py::Object graph_differences_function(const py::Object& module, PyObject* args, 
     Document& later_document = engine_document(module, later);
     std::vector<GraphDifference> differences =
         run_engine(module, [&] { return graph_differences(earlier_document, later_document); });
+    py::Object record = record_type("GraphDifference");
+    py::Object reach_type = record_type("Reach");
+    py::Object referrer_type = record_type("Referrer");
     py::Object result = new_list();
     for (const GraphDifference& difference : differences)
-        append(result, py::tuple({py::integer(difference.id.getObj()), py::integer(difference.id.getGen()),
-                                  text_or_none(difference.before), text_or_none(difference.after),
-                                  py::boolean(difference.same), py::boolean(difference.data_changed),
-                                  py::boolean(difference.generation_conflict), reach_tuple(difference.earlier),
-                                  reach_tuple(difference.later)}));
+        append(result, record(py::integer(difference.id.getObj()), py::integer(difference.id.getGen()),
+                              decoded_or_none(difference.before), decoded_or_none(difference.after),
+                              py::boolean(difference.same), py::boolean(difference.data_changed),
+                              py::boolean(difference.generation_conflict),
+                              reach_record(reach_type, referrer_type, difference.earlier),
+                              reach_record(reach_type, referrer_type, difference.later)));
     return result;
 }
 
@@ -76,14 +99,14 @@ py::Object object_json_function(const py::Object& module, PyObject* args, PyObje
     auto [document, number, generation] = parameters.bind(args, kwargs);
     Document& engine = engine_document(module, document);
     QPDFObjGen id = object_id(number, generation);
-    return text_or_none(run_engine(module, [&] { return object_json(engine.pdf(), id); }));
+    return decoded_or_none(run_engine(module, [&] { return object_json(engine.pdf(), id); }));
 }
 
 py::Object trailer_json_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
     static constexpr py::Parameters<1> parameters{"trailer_json", {"document"}};
     auto [document] = parameters.bind(args, kwargs);
     Document& engine = engine_document(module, document);
-    return text(run_engine(module, [&] { return engine.pdf().getTrailer().getJSON(2).unparse(); }));
+    return decoded(run_engine(module, [&] { return engine.pdf().getTrailer().getJSON(2).unparse(); }));
 }
 
 py::Object stream_data_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
@@ -100,24 +123,28 @@ py::Object signature_values_function(const py::Object& module, PyObject* args, P
     auto [document] = parameters.bind(args, kwargs);
     Document& engine = engine_document(module, document);
     std::vector<SignatureValue> values = run_engine(module, [&] { return signature_values(engine.pdf()); });
+    py::Object record = record_type("SignatureValue");
     py::Object result = new_list();
-    for (const SignatureValue& value : values) append(result, py::tuple({text(value.field), text(value.json)}));
+    for (const SignatureValue& value : values) append(result, record(text(value.field), decoded(value.json)));
     return result;
 }
 
 PyMethodDef definitions[] = {
     py::function<revisions_function, "revisions(document)",
-                 "Revisions of the document in file order: (cross-reference offset, end offset) pairs.">(),
+                 "Revisions of the document in file order, as Revision records.">(),
+    py::function<leading_document_function, "leading_document(document, end)",
+                 "The document as its first `end` bytes read (an earlier revision), over the same bytes "
+                 "and file: nothing is copied.">(),
     py::function<graph_differences_function, "graph_differences(earlier, later)",
                  "Objects reachable from the trailer of `earlier` or of `later` (a later revision of the "
-                 "same file) whose resolution differs between the two.">(),
+                 "same file) whose resolution differs between the two, as GraphDifference records.">(),
     py::function<object_json_function, "object_json(document, number, generation)",
-                 "The object as qpdf JSON, or None when the document has no such object.">(),
-    py::function<trailer_json_function, "trailer_json(document)", "The trailer dictionary as qpdf JSON.">(),
+                 "The object decoded from qpdf JSON, or None when the document has no such object.">(),
+    py::function<trailer_json_function, "trailer_json(document)", "The trailer dictionary decoded from qpdf JSON.">(),
     py::function<stream_data_function, "stream_data(document, number, generation)",
                  "The decoded data of a stream object.">(),
     py::function<signature_values_function, "signature_values(document)",
-                 "Signature dictionaries of the signed fields: (field name, JSON) pairs.">(),
+                 "Signature dictionaries of the signed fields, as SignatureValue records.">(),
 };
 
 }  // namespace
