@@ -40,8 +40,9 @@ def _signed(path, sandbox):
         return signed
     import CorvaneSDK.sign as sign
     import CorvaneSDK.timestamp as timestamp
-    sign.CRVN_DOMAIN_URL = sandbox.url
-    timestamp.DUMMY_HTTP_TS = sandbox.open_tsa_url
+    for module in (sign, timestamp):
+        module.CRVN_DOMAIN_URL = sandbox.url
+        module.DUMMY_HTTP_TS = sandbox.open_tsa_url
     with contextlib.redirect_stdout(io.StringIO()):
         sign.sign_test(path, signed + ".part", sandbox.api_token, sandbox.tenant_id, "rsa", sandbox.user_id)
     os.replace(signed + ".part", signed)
