@@ -80,6 +80,8 @@ class RevisionHistory:
         self.document = _pdfengine.open((engine_piece(self.source),))
         self.revisions = _pdfengine.revisions(self.document)
         self._states: Dict[Union[int, str], RevisionState] = {}
+        # Digests by (spans, algorithm): a range that several checks cover is read once.
+        self._digests: Dict[Tuple[Tuple[Tuple[int, int], ...], str], bytes] = {}
 
     def __len__(self) -> int:
         return len(self.revisions)
@@ -135,20 +137,24 @@ class RevisionHistory:
 
 class CoveredBytes:
     """The bytes a /ByteRange covers: (start, length) pairs, each clipped to
-    the file as a slice would be. Read when asked for, each time anew."""
+    the file as a slice would be. Read when asked for."""
 
     def __init__(self, history: RevisionHistory, byte_range: Sequence[int]) -> None:
         self.history = history
-        self.spans = [slice(byte_range[i], byte_range[i] + byte_range[i + 1]).indices(history.size)[:2]
-                      for i in range(0, len(byte_range) - 1, 2)]
+        self.spans = tuple(slice(byte_range[i], byte_range[i] + byte_range[i + 1]).indices(history.size)[:2]
+                           for i in range(0, len(byte_range) - 1, 2))
 
     def digest(self, algorithm: str) -> bytes:
         """Their digest (hashlib ``algorithm``), read in chunks; ValueError for an unknown algorithm."""
-        digest = hashlib.new(algorithm)
-        for start, end in self.spans:
-            if start < end:
-                digest_piece(digest, self.history.source, start, end)
-        return digest.digest()
+        key = (self.spans, algorithm.lower())
+        found = self.history._digests.get(key)
+        if found is None:
+            digest = hashlib.new(algorithm)
+            for start, end in self.spans:
+                if start < end:
+                    digest_piece(digest, self.history.source, start, end)
+            found = self.history._digests[key] = digest.digest()
+        return found
 
     def read(self) -> bytes:
         """All of them, in memory: for signature algorithms that sign the bytes themselves."""
