@@ -235,9 +235,6 @@ class PdfSigner:
         request = (field_name, meta.subfilter.value, reserved)
         reason, signing_time = meta.reason, pdf_date()
         options = meta.layout_options()
-        if options and not hasattr(_pdfengine, "SIGNATURE_OPTIONS"):
-            raise SigningError("location, contact_info, docmdp_permissions and appearance are not "
-                               "supported by this build of the PDF engine yet")
         writer.document.check_signature(*request, reason=reason, signing_time=signing_time, **options)
 
         def lay_out() -> Tuple[Sequence[Piece], Sequence[int]]:

@@ -1,0 +1,115 @@
+"""Visible signatures and the signature dictionary's optional entries, as
+poppler renders and reads them; and what the options refuse."""
+
+import subprocess
+import tempfile
+
+import pytest
+
+from CorvaneSDK.CorvaneSign.corvane_signature.config.errors import ConfigurationError
+from CorvaneSDK.CorvaneSign.corvane_signature.exceptions import SigningError
+from CorvaneSDK.CorvaneSign.corvane_signature.sign import signers
+from CorvaneSDK.CorvaneSign.corvane_signature.sign.appearance import SignatureAppearance
+from support import sample_pdfs
+from support.option_signing import prepare, sign
+from support.pdf_oracles import pdfsig, qpdf_check, qpdf_objects
+from support.rendering import render_page
+
+NAME = "Jürgen Größ-Müller"
+
+
+def flattened_text(data, page):
+    """The page's text once qpdf has merged the annotation appearances into it, as poppler extracts it."""
+    with tempfile.TemporaryDirectory() as folder:
+        source, flat = folder + "/in.pdf", folder + "/flat.pdf"
+        with open(source, "wb") as stream:
+            stream.write(data)
+        subprocess.run(["qpdf", "--flatten-annotations=all", source, flat], check=True)
+        return subprocess.run(["pdftotext", "-f", str(page), "-l", str(page), flat, "-"],
+                              capture_output=True, check=True).stdout.decode("utf-8")
+
+
+# pages, page, the page's own entries, box as shown
+PAGES = {
+    "upright": (1, 1, b"", (300, 100, 520, 160)),
+    "second page": (2, 2, b"", (40, 500, 260, 560)),
+    "rotated 90": (1, 1, b"/Rotate 90", (400, 300, 700, 380)),
+    "rotated 180, crop box": (1, 1, b"/Rotate 180 /CropBox [100 200 500 600]", (20, 250, 300, 330)),
+    "rotated 270, crop box": (1, 1, b"/Rotate 270 /CropBox [50 100 550 700]", (100, 50, 400, 130)),
+    "crop box": (1, 1, b"/CropBox [100 200 500 600]", (20, 20, 300, 90)),
+}
+
+
+@pytest.mark.parametrize("case", list(PAGES))
+def test_visible_signature_is_drawn_upright_in_its_box(pki, case):
+    pages, page, page_extra, box = PAGES[case]
+    data = sample_pdfs.document(pages=pages, page_extra=page_extra)
+    lines = [NAME, "ok"]
+    signed = sign(pki, data, appearance=SignatureAppearance(page, box, lines),
+                  location="Zürich", contact_info="jurgen@example.test")
+
+    bitmap = render_page(signed, page)
+    x1, y1, x2, y2 = box
+    xm, ym = (x1 + x2) // 2, (y1 + y2) // 2
+    # The border on all four sides of the box, where the reader sees it.
+    assert bitmap.dark(x1, ym) and bitmap.dark(x2 - 1, ym), "left or right border missing"
+    assert bitmap.dark(xm, y1) and bitmap.dark(xm, y2 - 1), "bottom or top border missing"
+    # Nothing outside: a ring around the box stays white.
+    ring = [(x1 - 4, y1 - 4, x2 + 4, y1 - 1), (x1 - 4, y2 + 1, x2 + 4, y2 + 4),
+            (x1 - 4, y1, x1 - 1, y2), (x2 + 1, y1, x2 + 4, y2)]
+    assert sum(bitmap.dark_count(*area) for area in ring) == 0, "ink outside the box"
+    # Upright text: the long first line above, the short second at the left below.
+    inner = (x1 + 3, y1 + 3, x2 - 3, y2 - 3)
+    top = bitmap.dark_count(inner[0], ym, inner[2], inner[3])
+    bottom_left = bitmap.dark_count(inner[0], inner[1], xm, ym)
+    bottom_right = bitmap.dark_count(xm, inner[1], inner[2], ym)
+    assert top > 2 * (bottom_left + bottom_right) and bottom_left > 0 and bottom_right == 0
+
+    # Independent readers: the text is the name in the font's encoding, the file and signature hold.
+    assert NAME in flattened_text(signed, page)
+    assert qpdf_check(signed)[0]
+    assert [entry["validation"] for entry in pdfsig(signed)] == ["Signature is Valid."]
+    values = [value for value in qpdf_objects(signed).values()
+              if isinstance(value, dict) and value.get("value", {}).get("/Type") == "/Sig"]
+    assert values[0]["value"]["/Location"] == "u:Zürich"
+    assert values[0]["value"]["/ContactInfo"] == "u:jurgen@example.test"
+
+
+def test_without_options_the_layout_has_no_new_entries(pki):
+    signed = sign(pki, sample_pdfs.document())
+    widgets = [value["value"] for value in qpdf_objects(signed).values()
+               if isinstance(value, dict) and value.get("value", {}).get("/Subtype") == "/Widget"]
+    assert [widget["/Rect"] for widget in widgets] == [[0, 0, 0, 0]] and "/AP" not in widgets[0]
+    assert b"/Location" not in signed and b"/Perms" not in signed and b"/Reference" not in signed
+
+
+@pytest.mark.parametrize("make, words", [
+    (lambda: SignatureAppearance(1, (10, 10, 200, 60), ["Łukasz"]), r"U\+0141"),
+    (lambda: SignatureAppearance(1, (10, 10, 200, 60), ["tab\there"]), r"U\+0009"),
+    (lambda: SignatureAppearance(0, (10, 10, 200, 60), ["x"]), "page number"),
+    (lambda: SignatureAppearance(1, (10, 10, 10, 60), ["x"]), "no area"),
+    (lambda: SignatureAppearance(1, (10, 10, float("nan"), 60), ["x"]), "finite"),
+    (lambda: SignatureAppearance(1, (10, 10, 200, 60), "one line"), "sequence of str"),
+    (lambda: signers.PdfSignatureMetadata(docmdp_permissions=4), "docmdp_permissions"),
+    (lambda: signers.PdfSignatureMetadata(location=b"Zurich"), "location"),
+])
+def test_settings_refused_when_made(make, words):
+    with pytest.raises(ConfigurationError, match=words):
+        make()
+
+
+@pytest.mark.parametrize("data, options, words", [
+    (sample_pdfs.document(), {"appearance": SignatureAppearance(2, (10, 10, 200, 60), ["x"])}, "no page 2"),
+    (sample_pdfs.document(), {"appearance": SignatureAppearance(1, (500, 10, 700, 60), ["x"])},
+     "does not lie within page 1"),
+    (sample_pdfs.document(page_extra=b"/Rotate 90"),
+     {"appearance": SignatureAppearance(1, (10, 650, 200, 700), ["x"])}, "does not lie within page 1"),
+    (sample_pdfs.document(), {"appearance": SignatureAppearance(1, (10, 10, 30, 20), ["a line far too long for the box"])},
+     "too small"),
+    (sample_pdfs.field_document(b"/FT /Sig /T (Witness) /Type /Annot /Subtype /Widget /Rect [0 0 0 0]"),
+     {"field_name": "Witness", "appearance": SignatureAppearance(1, (10, 10, 200, 60), ["x"])},
+     "already has a widget"),
+])
+def test_layout_refuses_appearances_the_page_cannot_take(pki, data, options, words):
+    with pytest.raises(SigningError, match=words):
+        prepare(pki, data, **options)
