@@ -231,8 +231,8 @@ void dress_widget(IncrementalUpdate& update, QPDFObjectHandle widget, const Appe
     QPDFObjectHandle normal = QPDFObjectHandle::newDictionary();
     normal.replaceKey("/N", stream);
     widget.replaceKey("/AP", normal);
-    widget.replaceKey("/Rect", QPDFObjectHandle::newArray(
-                                   QPDFObjectHandle::Rectangle(plan.rect[0], plan.rect[1], plan.rect[2], plan.rect[3])));
+    const std::array<double, 4>& rect = plan.rect;
+    widget.replaceKey("/Rect", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(rect[0], rect[1], rect[2], rect[3])));
 }
 
 }  // namespace pdfengine

@@ -91,7 +91,8 @@ SignatureBody signature_body(const SignatureRequest& request, const IncrementalU
     const std::pair<const char*, const std::optional<std::string>*> texts[] = {
         {" /Reason ", &request.reason}, {" /Location ", &request.location}, {" /ContactInfo ", &request.contact_info}};
     for (const auto& [key, value] : texts)
-        if (*value) text += key + update.string_token(signature, QPDFObjectHandle::newUnicodeString(**value).getStringValue());
+        if (*value)
+            text += key + update.string_token(signature, QPDFObjectHandle::newUnicodeString(**value).getStringValue());
     if (request.docmdp_permissions != 0) text += " /Reference " + docmdp_reference(request.docmdp_permissions);
     text += " /ByteRange [";
     body.byte_range_at = text.size();

@@ -9,6 +9,7 @@ import pytest
 from CorvaneSDK.CorvaneSign.corvane_signature.exceptions import SigningError
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import signers
+from CorvaneSDK.CorvaneSign.corvane_signature.sign.fields import MDPPerm
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.appearance import SignatureAppearance
 from CorvaneSDK.cli.report_text import render_report
 from CorvaneSDK.verification.report import verify_pdf
@@ -43,8 +44,8 @@ def document_timestamp(pki, data):
 
 @pytest.fixture(scope="module")
 def certified(pki):
-    return {level: sign(pki, sample_pdfs.document(), field_name="Certification", docmdp_permissions=level,
-                        reason="Certified") for level in (1, 2, 3)}
+    return {level: sign(pki, sample_pdfs.document(), field_name="Certification", reason="Certified",
+                        docmdp_permissions=MDPPerm(level)) for level in (1, 2, 3)}
 
 
 @pytest.mark.parametrize("level, change, allowed", [

@@ -84,14 +84,14 @@ def _docmdp_permissions(value: object) -> Optional[int]:
     if isinstance(value, bool) or not isinstance(value, int) or value not in (1, 2, 3):
         raise ConfigurationError("docmdp_permissions must be None or 1 (no changes), 2 (form filling and "
                                  "signing) or 3 (also annotations), not %r" % (value,))
-    return value
+    return int(value)
 
 
 class PdfSignatureMetadata:
     """Settings of one PDF signature.
 
     ``location`` and ``contact_info`` go into the signature dictionary;
-    ``docmdp_permissions`` (1, 2 or 3) makes it the certification signature of
+    ``docmdp_permissions`` (1, 2 or 3, see ``MDPPerm``) makes it the certification signature of
     the document, which only its first signature can be; ``appearance`` (a
     SignatureAppearance) makes it visible. With all of them None the signature
     is laid out as an invisible approval signature.
