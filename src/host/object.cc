@@ -226,6 +226,31 @@ Object global(const Object& module, const char* name) {
     return Object::borrow(value);
 }
 
+Object Names::operator[](const char* name) const {
+    if (is_module_) return global(source_, name);
+    Object key = str(name);
+    PyObject* value = PyObject_GetItem(source_.get(), key.get());
+    if (value == nullptr && PyErr_ExceptionMatches(PyExc_KeyError)) {
+        PyErr_Clear();
+        raise_format(PyExc_LookupError, "the procedure's table of names has no '%s'", name);
+    }
+    return Object::steal(value);
+}
+
+bool Names::contains(const char* name) const {
+    if (is_module_) {
+        PyObject* namespace_ = PyModule_GetDict(source_.get());  // borrowed
+        if (namespace_ == nullptr) throw_error();
+        if (PyDict_GetItemString(namespace_, name) != nullptr) return true;
+        PyObject* builtins = PyEval_GetBuiltins();  // borrowed
+        return builtins != nullptr && PyDict_GetItemString(builtins, name) != nullptr;
+    }
+    Object key = str(name);
+    int found = PySequence_Contains(source_.get(), key.get());
+    if (found < 0) throw_error();
+    return found == 1;
+}
+
 std::vector<Object> unpack(const Object& iterable, std::size_t count) {
     PyObject* iterator = PyObject_GetIter(iterable.get());
     if (iterator == nullptr) {

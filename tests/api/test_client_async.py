@@ -1,0 +1,63 @@
+"""The coroutine faces leave the caller's event loop free while they work."""
+
+import asyncio
+import re
+import subprocess
+import sys
+import time
+
+import pytest
+
+from CorvaneSDK import Client
+from support.sample_pdfs import document
+
+
+@pytest.fixture
+def remote_sandbox():
+    """A sandbox in its own process, as a real service is: its work does not
+    compete with the caller's threads for the interpreter."""
+    process = subprocess.Popen([sys.executable, "-u", "-m", "CorvaneSDK.sandbox"], stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, text=True)
+    found = {}
+    patterns = {"url": r"Corvane sandbox running at (\S+)", "tenant": r"\s+tenant id\s+(\S+)",
+                "token": r"\s+API token\s+(\S+)"}
+    try:
+        for line in process.stdout:
+            for key, pattern in patterns.items():
+                match = re.match(pattern, line)
+                if match:
+                    found[key] = match.group(1)
+            if line.startswith("Press Ctrl-C"):
+                break
+        assert set(found) == set(patterns), "the sandbox did not start: %r" % found
+        yield found
+    finally:
+        process.terminate()
+        process.wait(timeout=30)
+
+
+def test_loop_stays_responsive_while_four_signings_run(remote_sandbox):
+    client = Client(remote_sandbox["url"], remote_sandbox["token"], remote_sandbox["tenant"])
+    pdf = document()
+
+    async def main():
+        late = []
+        done = asyncio.Event()
+
+        async def ticker():
+            while not done.is_set():
+                before = time.monotonic()
+                await asyncio.sleep(0.01)
+                late.append(time.monotonic() - before - 0.01)
+
+        tick = asyncio.ensure_future(ticker())
+        results = await asyncio.gather(*(client.sign_async(pdf, level="B-LTA") for _ in range(4)))
+        done.set()
+        await tick
+        return late, results
+
+    late, results = asyncio.run(main())
+    assert max(late) < 0.05, "the loop was blocked for %.0f ms" % (max(late) * 1000)
+    assert len(late) > 20  # the ticker did run meanwhile
+    assert [result.field for result in results] == ["Signature1"] * 4
+    assert all(result.output.startswith(pdf) and result.timestamp_time for result in results)
