@@ -3,11 +3,12 @@
 import os
 from typing import Any, Optional, Protocol, Union
 
+import requests
 from asn1crypto import algos, cms, core, tsp
 from requests.auth import AuthBase
 
 from ..exceptions import TimestampError
-from ..net import DEFAULT_TIMEOUT, display_url, http_request
+from ..net import DEFAULT_TIMEOUT, HTTPConnections, display_url, http_request
 from ...corvane_certvalidator.decoding import decode_all
 from .token_check import check_timestamp_token
 
@@ -49,17 +50,24 @@ class HTTPTimeStamper:
 
     ``auth`` is any requests authentication object (for example
     ``requests.auth.HTTPBasicAuth``); ``timeout`` bounds connecting and each
-    read, in seconds.  A token is accepted only when the server granted it,
+    read, in seconds.  Requests go through ``session`` when one is given,
+    otherwise through a session of this object's own (see ``close``).  A token is accepted only when the server granted it,
     it answers our nonce and imprint, and its signature verifies with the TSA
     certificate it carries (which must be certified for time stamping).
     """
 
-    def __init__(self, url: str, auth: Optional[AuthBase] = None, timeout: float = DEFAULT_TIMEOUT) -> None:
+    def __init__(self, url: str, auth: Optional[AuthBase] = None, timeout: float = DEFAULT_TIMEOUT,
+                 session: Optional[requests.Session] = None) -> None:
         if not isinstance(url, str) or not url:
             raise TimestampError("timestamp server URL must be a non-empty string")
         self.url = url
         self.auth = auth
         self.timeout = timeout
+        self._connections = HTTPConnections(session)
+
+    def close(self) -> None:
+        """Close this object's own connections (a given session stays open)."""
+        self._connections.close()
 
     def __repr__(self) -> str:
         return "HTTPTimeStamper(%r)" % display_url(self.url)
@@ -92,7 +100,7 @@ class HTTPTimeStamper:
         response = http_request("POST", self.url, TimestampError, "timestamp server", self.timeout,
                                 data=request.dump(),
                                 headers={"Content-Type": "application/timestamp-query"},
-                                auth=self.auth)
+                                auth=self.auth, session=self._connections.session)
         try:
             reply = TimeStampResp.load(response.content)
             # The token's bytes as received: once asn1crypto has parsed inside a
