@@ -1,6 +1,13 @@
 """Client of the Corvane remote PDF-signing service."""
 
-from importlib.metadata import version as _installed_version
+from typing import Any
 
-# The version the package was installed as (pyproject.toml is its one source).
-__version__ = _installed_version("CorvaneSDK")
+
+def __getattr__(name: str) -> Any:
+    # The version the package was installed as (pyproject.toml is its one
+    # source), looked up only when asked for: importlib.metadata costs more to
+    # import than a signing run's own work.
+    if name == "__version__":
+        from importlib.metadata import version
+        return version("CorvaneSDK")
+    raise AttributeError("module %r has no attribute %r" % (__name__, name))

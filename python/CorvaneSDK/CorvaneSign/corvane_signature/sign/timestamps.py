@@ -97,6 +97,7 @@ class HTTPTimeStamper:
     def timestamp(self, message_digest: Union[bytes, bytearray], md_algorithm: str = "sha256") -> Any:
         """Obtain and check a TimeStampToken (``cms.ContentInfo``) for ``message_digest``."""
         request = self.request_for(message_digest, md_algorithm)
+        nonce = request["nonce"].native
         response = http_request("POST", self.url, TimestampError, "timestamp server", self.timeout,
                                 data=request.dump(),
                                 headers={"Content-Type": "application/timestamp-query"},
@@ -104,7 +105,7 @@ class HTTPTimeStamper:
         try:
             reply = TimeStampResp.load(response.content)
             # The token's bytes as received: once asn1crypto has parsed inside a
-            # value it re-encodes it on every dump, certificate by certificate.
+            # value it may re-encode it on every dump, certificate by certificate.
             token_der = reply["time_stamp_token"].dump()
             status_info = reply["status"]
             status = status_info["status"].native
@@ -113,11 +114,13 @@ class HTTPTimeStamper:
             raise self._fail("answer is not an RFC 3161 timestamp response") from None
         if status not in ("granted", "granted_with_mods"):
             raise self._fail("request rejected: %s" % _failure_text(status_info))
-        token = reply["time_stamp_token"]
-        if not token:
+        if not reply["time_stamp_token"]:
             raise self._fail("granted response carries no timestamp token")
         try:
-            check_timestamp_token(token, message_digest, md_algorithm, nonce=request["nonce"].native)
+            # Checked on a copy parsed only as far as the check reads, so
+            # that its signed attributes' DER is still the received one.
+            check_timestamp_token(cms.ContentInfo.load(token_der), message_digest, md_algorithm,
+                                  nonce=nonce)
         except TimestampError as exc:
             raise self._fail(str(exc)) from None
         except (ValueError, TypeError, KeyError) as exc:
