@@ -18,10 +18,11 @@ from typing import Any, Optional, Tuple
 
 from asn1crypto import ocsp
 
+from ..corvane_signature.asn1_values import encoded_once
 from ..corvane_signature.exceptions import RevokedCertificateError, ValidationError
 from .chain import is_issued_by
 from .fetchers import FetchError
-from .naming import describe, name_text
+from .naming import describe, name_text, same_name
 from .path_policy import OCSP_SIGNING, PathError, validate_path
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
 
@@ -49,18 +50,15 @@ def _cert_id_matches(cert_id: Any, cert: Any, issuer: Any) -> bool:
 
 def ocsp_request_for(cert: Any, issuer: Any) -> Any:
     """An OCSPRequest (SHA-1 CertID, the identifier every responder knows) for ``cert``."""
-    return ocsp.OCSPRequest({
-        "tbs_request": {
-            "request_list": [{
-                "req_cert": {
-                    "hash_algorithm": {"algorithm": "sha1"},
-                    "issuer_name_hash": hashlib.sha1(issuer.subject.dump()).digest(),
-                    "issuer_key_hash": hashlib.sha1(_key_bits(issuer)).digest(),
-                    "serial_number": cert.serial_number,
-                },
-            }],
-        },
+    # Encoded from the inside out: asn1crypto re-encodes every nested value
+    # built from Python data again for each level above it.
+    cert_id = encoded_once(ocsp.CertId, {
+        "hash_algorithm": {"algorithm": "sha1"},
+        "issuer_name_hash": hashlib.sha1(issuer.subject.dump()).digest(),
+        "issuer_key_hash": hashlib.sha1(_key_bits(issuer)).digest(),
+        "serial_number": cert.serial_number,
     })
+    return encoded_once(ocsp.OCSPRequest, {"tbs_request": {"request_list": [{"req_cert": cert_id}]}})
 
 
 def _single_response(response: Any, cert: Any, issuer: Any) -> Optional[Any]:
@@ -82,7 +80,7 @@ def responds_for(response: Any, cert: Any, issuer: Any) -> bool:
 
 def _responder_matches(responder_id: Any, cert: Any) -> bool:
     if responder_id.name == "by_name":
-        return bool(responder_id.chosen == cert.subject)
+        return same_name(responder_id.chosen, cert.subject)
     return bool(responder_id.chosen.native == hashlib.sha1(_key_bits(cert)).digest())
 
 

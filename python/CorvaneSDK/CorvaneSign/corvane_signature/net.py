@@ -9,7 +9,7 @@ text of requests' own exceptions (which may echo the URL) is not used.
 from __future__ import annotations
 
 import weakref
-from typing import Mapping, Optional, Tuple, Union
+from typing import Any, Dict, Hashable, Mapping, Optional, Tuple, Union
 from urllib.parse import urlsplit, urlunsplit
 
 import requests
@@ -34,6 +34,31 @@ def display_url(url: object) -> str:
         return "<malformed URL>"
 
 
+class _CallSession(requests.Session):
+    """A session for the requests of one call.
+
+    requests reads proxies and the CA bundle from the environment again for
+    every request (scanning all of ``os.environ`` twice); during one call they
+    do not change, so they are read once per origin and kept with the session.
+    """
+
+    def __init__(self) -> None:
+        super().__init__()
+        self._environment: Dict[Hashable, Any] = {}
+
+    def merge_environment_settings(self, url: Any, proxies: Any, stream: Any, verify: Any,
+                                   cert: Any) -> Any:
+        try:
+            key: Hashable = (urlsplit(url or "")[:2], tuple(sorted((proxies or {}).items())),
+                             stream, verify, cert)
+            hash(key)
+        except (TypeError, ValueError):
+            return super().merge_environment_settings(url, proxies, stream, verify, cert)
+        if key not in self._environment:
+            self._environment[key] = super().merge_environment_settings(url, proxies, stream, verify, cert)
+        return dict(self._environment[key])
+
+
 class HTTPConnections:
     """The HTTP session one client object sends its requests through.
 
@@ -48,7 +73,7 @@ class HTTPConnections:
             raise TypeError("session must be a requests.Session, got %s" % type(session).__name__)
         self._close: Optional[weakref.finalize[[], HTTPConnections]] = None
         if session is None:
-            session = requests.Session()
+            session = _CallSession()
             self._close = weakref.finalize(self, session.close)
         self.session = session
 

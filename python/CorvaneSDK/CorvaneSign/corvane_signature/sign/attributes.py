@@ -13,7 +13,7 @@ from typing import Any, Union
 
 from asn1crypto import cms, tsp, x509
 
-from .asn1_values import encoded_once
+from ..asn1_values import encoded_once
 
 __all__ = ["pades_signed_attributes", "DIGEST_ALGORITHM"]
 

@@ -6,7 +6,7 @@ from asn1crypto import algos, cms, core
 
 from ...corvane_certvalidator.naming import describe
 from ..exceptions import SigningError
-from .asn1_values import encoded_once
+from ..asn1_values import encoded_once
 
 __all__ = ["signature_algorithm_for", "signature_size_for", "build_signed_data"]
 
