@@ -39,12 +39,15 @@ def _key_bits(cert: Any) -> bytes:
 def _cert_id_matches(cert_id: Any, cert: Any, issuer: Any) -> bool:
     algo = cert_id["hash_algorithm"]["algorithm"].native
     try:
-        name_hash = hashlib.new(algo, issuer.subject.dump()).digest()
+        # The name hash is over the certificate's issuer field; a responder
+        # may have hashed its CA's subject instead, which names the same CA
+        # but may be encoded differently.
+        name_hashes = {hashlib.new(algo, name.dump()).digest() for name in (cert.issuer, issuer.subject)}
         key_hash = hashlib.new(algo, _key_bits(issuer)).digest()
     except ValueError:
         return False
     return bool(cert_id["serial_number"].native == cert.serial_number
-                and cert_id["issuer_name_hash"].native == name_hash
+                and cert_id["issuer_name_hash"].native in name_hashes
                 and cert_id["issuer_key_hash"].native == key_hash)
 
 
@@ -54,7 +57,7 @@ def ocsp_request_for(cert: Any, issuer: Any) -> Any:
     # built from Python data again for each level above it.
     cert_id = encoded_once(ocsp.CertId, {
         "hash_algorithm": {"algorithm": "sha1"},
-        "issuer_name_hash": hashlib.sha1(issuer.subject.dump()).digest(),
+        "issuer_name_hash": hashlib.sha1(cert.issuer.dump()).digest(),
         "issuer_key_hash": hashlib.sha1(_key_bits(issuer)).digest(),
         "serial_number": cert.serial_number,
     })
