@@ -1,12 +1,10 @@
 """Client of the Corvane remote PDF-signing service."""
 
-from typing import Any
 
-
-def __getattr__(name: str) -> Any:
+def __getattr__(name: str) -> str:
     # The version the package was installed as (pyproject.toml is its one
-    # source), looked up only when asked for: importlib.metadata costs more to
-    # import than a signing run's own work.
+    # source), looked up only when asked for: finding the installed
+    # distribution costs more than a signing run's own work.
     if name == "__version__":
         from importlib.metadata import version
         return version("CorvaneSDK")
