@@ -15,7 +15,7 @@ from ..corvane_signature.exceptions import ValidationError
 from ..corvane_signature.net import display_url
 from .decoding import certificates_from_bytes
 from .fetchers import Fetcher, FetchError
-from .naming import describe, name_text
+from .naming import describe, name_text, same_name
 from .registry import SimpleCertificateStore
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
 
@@ -41,7 +41,7 @@ def ca_issuer_urls(cert: Any) -> List[str]:
 
 def is_issued_by(cert: Any, candidate: Any) -> bool:
     """True when ``candidate`` names and signs ``cert`` as its issuer."""
-    if cert.issuer != candidate.subject:
+    if not same_name(cert.issuer, candidate.subject):
         return False
     aki, ski = cert.authority_key_identifier, candidate.key_identifier
     if aki is not None and ski is not None and aki != ski:
@@ -54,7 +54,7 @@ def is_issued_by(cert: Any, candidate: Any) -> bool:
 
 
 def is_self_signed(cert: Any) -> bool:
-    return cert.self_signed == "maybe" and is_issued_by(cert, cert)
+    return is_issued_by(cert, cert)
 
 
 def _same(a: Any, b: Any) -> bool:
