@@ -20,6 +20,7 @@ from ...pdf_utils import _pdfengine
 from ...pdf_utils.file_input import FileInput, Piece, write_piece
 from ...pdf_utils.format import pdf_date
 from ...pdf_utils.incremental_writer import IncrementalPdfFileWriter
+from ..appearance import SignatureAppearance
 from ..byte_range_digest import PreparedByteRangeDigest
 from ..doc_timestamp import async_timestamp_update, timestamp_update
 from ..embedding import container_der, embed_container
@@ -77,17 +78,39 @@ class DSSContentSettings:
         return "DSSContentSettings(include_vri=%r)" % self.include_vri
 
 
+def _docmdp_permissions(value: object) -> Optional[int]:
+    if value is None:
+        return None
+    if isinstance(value, bool) or not isinstance(value, int) or value not in (1, 2, 3):
+        raise ConfigurationError("docmdp_permissions must be None or 1 (no changes), 2 (form filling and "
+                                 "signing) or 3 (also annotations), not %r" % (value,))
+    return value
+
+
 class PdfSignatureMetadata:
-    """Settings of one PDF signature."""
+    """Settings of one PDF signature.
+
+    ``location`` and ``contact_info`` go into the signature dictionary;
+    ``docmdp_permissions`` (1, 2 or 3) makes it the certification signature of
+    the document, which only its first signature can be; ``appearance`` (a
+    SignatureAppearance) makes it visible. With all of them None the signature
+    is laid out as an invisible approval signature.
+    """
 
     def __init__(self, field_name: Optional[str] = None, md_algorithm: Optional[str] = None,
                  reason: Optional[str] = None, subfilter: Union[SigSeedSubFilter, str, None] = None,
                  embed_validation_info: bool = False, use_pades_lta: bool = False,
-                 validation_context: Any = None, dss_settings: Optional[DSSContentSettings] = None) -> None:
+                 validation_context: Any = None, dss_settings: Optional[DSSContentSettings] = None,
+                 location: Optional[str] = None, contact_info: Optional[str] = None,
+                 docmdp_permissions: Optional[int] = None,
+                 appearance: Optional[SignatureAppearance] = None) -> None:
         if field_name is not None and (not isinstance(field_name, str) or not field_name):
             raise ConfigurationError("field_name must be a non-empty str or None")
-        if reason is not None and not isinstance(reason, str):
-            raise ConfigurationError("reason must be a str or None")
+        for name, value in (("reason", reason), ("location", location), ("contact_info", contact_info)):
+            if value is not None and not isinstance(value, str):
+                raise ConfigurationError("%s must be a str or None" % name)
+        if appearance is not None and not isinstance(appearance, SignatureAppearance):
+            raise ConfigurationError("appearance must be a SignatureAppearance or None")
         self.field_name = field_name
         self.md_algorithm = _md_algorithm(md_algorithm)
         self.reason = reason
@@ -96,6 +119,24 @@ class PdfSignatureMetadata:
         self.use_pades_lta = bool(use_pades_lta)
         self.validation_context = validation_context
         self.dss_settings = dss_settings if dss_settings is not None else DSSContentSettings()
+        self.location = location
+        self.contact_info = contact_info
+        self.docmdp_permissions = _docmdp_permissions(docmdp_permissions)
+        self.appearance = appearance
+
+    def layout_options(self) -> Dict[str, Any]:
+        """The engine's keywords for the options that are set (none by default)."""
+        options: Dict[str, Any] = {}
+        if self.location is not None:
+            options["location"] = self.location
+        if self.contact_info is not None:
+            options["contact_info"] = self.contact_info
+        if self.docmdp_permissions is not None:
+            options["docmdp_permissions"] = self.docmdp_permissions
+        if self.appearance is not None:
+            appearance = self.appearance
+            options["appearance"] = (appearance.page, appearance.box, list(appearance.lines))
+        return options
 
 
 class PdfTBSDocument:
@@ -193,12 +234,16 @@ class PdfSigner:
         field_name = meta.field_name or writer.free_field_name("Signature")
         request = (field_name, meta.subfilter.value, reserved)
         reason, signing_time = meta.reason, pdf_date()
-        writer.document.check_signature(*request, reason=reason, signing_time=signing_time)
+        options = meta.layout_options()
+        if options and not hasattr(_pdfengine, "SIGNATURE_OPTIONS"):
+            raise SigningError("location, contact_info, docmdp_permissions and appearance are not "
+                               "supported by this build of the PDF engine yet")
+        writer.document.check_signature(*request, reason=reason, signing_time=signing_time, **options)
 
         def lay_out() -> Tuple[Sequence[Piece], Sequence[int]]:
             writer.check_input_unchanged()
             update, byte_range = writer.document.prepare_signature(*request, reason=reason,
-                                                                   signing_time=signing_time)
+                                                                   signing_time=signing_time, **options)
             return (writer.source, update), byte_range
 
         output = PreparedOutput(lay_out)
