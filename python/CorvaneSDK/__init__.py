@@ -8,6 +8,7 @@ and ``CorvaneSDK.timestamp`` are the compatible, fixed modules.
 # first use, so that importing a fixed module does not load the Client.
 TYPE_CHECKING = False
 if TYPE_CHECKING:
+    __version__: str
     from .client import (LEVELS as LEVELS, Appearance as Appearance, Client as Client,
                          CorvaneError as CorvaneError, OutputError as OutputError, PdfError as PdfError,
                          ServiceRefused as ServiceRefused, ServiceUnavailable as ServiceUnavailable,

@@ -25,8 +25,8 @@ class Appearance:
         if len(box) != 4 or not all(isinstance(value, (int, float)) and not isinstance(value, bool)
                                     for value in box):
             raise ValueError("appearance box must be four numbers (x1, y1, x2, y2), not %r" % (self.box,))
-        if box[0] >= box[2] or box[1] >= box[3]:
-            raise ValueError("appearance box must have x1 < x2 and y1 < y2, not %r" % (box,))
+        if box[0] == box[2] or box[1] == box[3]:
+            raise ValueError("appearance box %r has no area" % (box,))
         object.__setattr__(self, "box", box)
         if self.lines is not None:
             if isinstance(self.lines, str) or not all(isinstance(line, str) for line in self.lines):

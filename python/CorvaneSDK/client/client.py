@@ -125,10 +125,12 @@ class Client:
 
     @staticmethod
     def _require_library_support(**chosen: Any) -> None:
+        from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
         from ..CorvaneSign.corvane_signature.sign.signers import PdfSignatureMetadata
 
         missing = [name for name, value in chosen.items()
-                   if value is not None and not library_accepts(PdfSignatureMetadata, name)]
+                   if value is not None and (not library_accepts(PdfSignatureMetadata, name)
+                                             or not hasattr(_pdfengine, "SIGNATURE_OPTIONS"))]
         if missing:
             raise UnsupportedOption("this build's signature library cannot set %s yet" % ", ".join(missing))
 

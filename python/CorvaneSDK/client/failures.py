@@ -5,6 +5,7 @@ from __future__ import annotations
 import binascii
 
 from ..CorvaneSign.corvane_signature import exceptions as library
+from ..CorvaneSign.corvane_signature.config.errors import ConfigurationError
 from ..verification import NoSignaturesError
 from .errors import CorvaneError, PdfError, TimestampError, ValidationDataError
 
@@ -22,6 +23,9 @@ def client_error(error: Exception) -> CorvaneError:
         return ValidationDataError(message)
     if isinstance(error, (library.PdfReadError, library.PdfWriteError, library.SigningError, NoSignaturesError)):
         return PdfError(message)
+    if isinstance(error, ConfigurationError):
+        # A setting the library cannot carry out, e.g. a character the appearance's font lacks.
+        return CorvaneError(message)
     if isinstance(error, (binascii.Error, ValueError, KeyError, TypeError)):
         # The service's answer or the credentials it enciphered could not be used.
         return CorvaneError("the signing service's answer cannot be used: %s (%s)"

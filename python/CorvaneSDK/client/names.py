@@ -22,6 +22,7 @@ from ..CorvaneSign.corvane_certvalidator.registry import SimpleCertificateStore
 from ..CorvaneSign.corvane_signature.pdf_utils.format import format_date
 from ..CorvaneSign.corvane_signature.pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from ..CorvaneSign.corvane_signature.sign import fields, signers, timestamps
+from ..CorvaneSign.corvane_signature.sign.appearance import SignatureAppearance
 from ..CorvaneSign.corvane_signature.sign.signers.pdf_signer import DSSContentSettings, PdfTBSDocument
 from ..service import decrypt_data
 from .errors import OutputError
@@ -84,9 +85,7 @@ def signing_table(connection: ServiceConnection, options: Dict[str, Any], timeou
     table = _common(connection, timeout, retries, tsa_url)
     table["prep_document"] = functools.partial(_procedures.prep_document, table, options)
     table["proceed_with_signing"] = functools.partial(_procedures.proceed_with_signing, table, options)
-    if options["appearance"] is not None:
-        from ..CorvaneSign.corvane_signature.sign.appearance import SignatureAppearance  # type: ignore
-        table["SignatureAppearance"] = SignatureAppearance
+    table["SignatureAppearance"] = SignatureAppearance
     return table
 
 

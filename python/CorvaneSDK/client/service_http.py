@@ -44,7 +44,7 @@ def display_url(url: str) -> str:
 class _Session(requests.Session):
     """A session whose requests give the worker's turn away while they wait."""
 
-    def send(self, request: requests.PreparedRequest, **kwargs: Any) -> requests.Response:  # type: ignore[override]
+    def send(self, request: requests.PreparedRequest, **kwargs: Any) -> requests.Response:
         with WORK_TURN.given_away():
             return super().send(request, **kwargs)
 
