@@ -18,6 +18,7 @@ def pdf():
     return document()
 
 
-def report_of(sandbox, data):
-    """The verification report of ``data``, trusting the sandbox's root."""
-    return verify_pdf(data, trust_roots([sandbox.root_cert_path]))
+@pytest.fixture
+def report_of(sandbox):
+    """The verification report of some bytes, trusting the sandbox's root."""
+    return lambda data: verify_pdf(data, trust_roots([sandbox.root_cert_path]))

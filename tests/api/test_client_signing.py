@@ -8,7 +8,6 @@ import pytest
 
 from CorvaneSDK import Client, CorvaneError, OutputError, PdfError
 from CorvaneSDK.sandbox.paths import AUTH_TSA_PATH, OPEN_TSA_PATH
-from conftest import report_of
 
 
 @pytest.mark.parametrize("level, source_kind, destination_kind, own_tsa", [
@@ -17,7 +16,8 @@ from conftest import report_of
     ("B-LT", "path", "none", False),
     ("B-LTA", "path", "path", False),
 ])
-def test_levels_inputs_and_outputs(sandbox, client, pdf, tmp_path, level, source_kind, destination_kind, own_tsa):
+def test_levels_inputs_and_outputs(sandbox, client, pdf, tmp_path, report_of, level, source_kind, destination_kind,
+                                   own_tsa):
     if own_tsa:
         client = Client(sandbox.url, sandbox.api_token, sandbox.tenant_id, tsa_url=sandbox.open_tsa_url)
     source_path = tmp_path / "in.pdf"
@@ -36,7 +36,7 @@ def test_levels_inputs_and_outputs(sandbox, client, pdf, tmp_path, level, source
     assert (result.field, result.signer, result.level) == ("Signature1", sandbox.users[0]["user_full_name"], level)
     assert result.signing_time is not None
     assert (result.timestamp_time is None) == (level == "B-B")
-    report = report_of(sandbox, signed)
+    report = report_of(signed)
     signature = report["signatures"][0]
     assert signature["pades_level"] == level and signature["digest_valid"] and signature["signature_valid"]
     # Offline, only the levels with validation data in the document can pass.
@@ -48,14 +48,14 @@ def test_levels_inputs_and_outputs(sandbox, client, pdf, tmp_path, level, source
         assert (AUTH_TSA_PATH if own_tsa else OPEN_TSA_PATH) not in used
 
 
-def test_further_signers_keep_earlier_signatures_valid(sandbox, client, pdf):
+def test_further_signers_keep_earlier_signatures_valid(sandbox, client, pdf, report_of):
     first = client.sign(pdf, level="B-LT")
     second = client.sign(first.output, user_id=sandbox.users[1]["user_id"], reason="Approved", level="B-LT")
     third = client.sign(second.output, level="B-LTA")
 
     assert [first.field, second.field, third.field] == ["Signature1", "Signature2", "Signature3"]
     assert second.signer == sandbox.users[1]["user_full_name"]
-    report = report_of(sandbox, third.output)
+    report = report_of(third.output)
     assert report["indication"] == "TOTAL-PASSED", report
     by_field = {entry["field"]: entry for entry in report["signatures"]}
     assert by_field["Signature1"]["reason"].startswith("Date Time: ")
@@ -88,3 +88,11 @@ def test_output_failures_leave_targets_alone(sandbox, client, pdf, tmp_path):
 
 def test_repr_never_shows_the_token(sandbox, client):
     assert sandbox.api_token not in repr(client) and sandbox.tenant_id in repr(client)
+
+
+def test_the_fixed_modules_do_not_load_the_client():
+    import subprocess
+    import sys
+    code = "import sys, CorvaneSDK.sign, CorvaneSDK.timestamp; print('CorvaneSDK.client' in sys.modules)"
+    assert subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          check=True).stdout.strip() == "False"
