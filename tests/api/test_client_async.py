@@ -34,6 +34,7 @@ def remote_sandbox():
     finally:
         process.terminate()
         process.wait(timeout=30)
+        process.stdout.close()
 
 
 def test_loop_stays_responsive_while_four_signings_run(remote_sandbox):

@@ -206,8 +206,9 @@ class Client:
             raise client_error(error) from error
         finally:
             connection.close()
-            for session in table.get("sessions", ()):
+            for session in table["sessions"]:
                 session.close()
+            table["open"].close_all()
 
     @staticmethod
     def _output(destination: Destination, record: Dict[str, Any]) -> Any:

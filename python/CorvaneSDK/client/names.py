@@ -27,7 +27,7 @@ from ..CorvaneSign.corvane_signature.sign.signers.pdf_signer import DSSContentSe
 from ..service import decrypt_data
 from .errors import OutputError
 from .service_http import ServiceConnection, retrying_session
-from .sources import open_source
+from .sources import SourceOpener
 
 __all__ = ["signing_table", "timestamping_table", "library_accepts", "BYTES_RESERVED"]
 
@@ -70,7 +70,7 @@ def _common(connection: ServiceConnection, timeout: float, retries: int, tsa_url
         "decrypt_data": decrypt_data, "signers": signers, "fields": fields,
         "IncrementalPdfFileWriter": IncrementalPdfFileWriter, "SimpleCertificateStore": SimpleCertificateStore,
         "PdfTBSDocument": PdfTBSDocument, "DSSContentSettings": DSSContentSettings, "format_date": format_date,
-        "open": open_source, "bytes": bytes, "BYTES_RESERVED": BYTES_RESERVED,
+        "open": SourceOpener(), "bytes": bytes, "BYTES_RESERVED": BYTES_RESERVED,
         "DUMMY_HTTP_TS": tsa_url, "output_failure": _output_failure,
         "crvn_request_user_info": connection.user_info,
         "crvn_request_certificate_info": connection.certificate_info,

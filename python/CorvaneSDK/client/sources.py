@@ -5,11 +5,11 @@ from __future__ import annotations
 import builtins
 import io
 import os
-from typing import IO, Any, BinaryIO, Union
+from typing import IO, Any, BinaryIO, List, Union
 
 from .errors import PdfError
 
-__all__ = ["Source", "Destination", "SourceDocument", "source_for", "check_destination", "open_source"]
+__all__ = ["Source", "Destination", "SourceDocument", "source_for", "check_destination", "SourceOpener"]
 
 # A path, the document's bytes, or a binary file object to read it from.
 Source = Union[str, "os.PathLike[str]", bytes, bytearray, memoryview, BinaryIO]
@@ -62,8 +62,20 @@ def check_destination(destination: Destination) -> Destination:
                     % type(destination).__name__)
 
 
-def open_source(source: Any, mode: str = "r", *args: Any, **kwargs: Any) -> IO[Any]:
-    """``open`` for the procedures: an in-memory document opens as a new stream over its bytes."""
-    if isinstance(source, SourceDocument):
-        return io.BytesIO(source.data)
-    return builtins.open(source, mode, *args, **kwargs)
+class SourceOpener:
+    """``open`` for the procedures: an in-memory document opens as a new stream
+    over its bytes; files it opened are closed by ``close_all`` after the run."""
+
+    def __init__(self) -> None:
+        self._opened: List[IO[Any]] = []
+
+    def __call__(self, source: Any, mode: str = "r", *args: Any, **kwargs: Any) -> IO[Any]:
+        if isinstance(source, SourceDocument):
+            return io.BytesIO(source.data)
+        opened = builtins.open(source, mode, *args, **kwargs)
+        self._opened.append(opened)
+        return opened
+
+    def close_all(self) -> None:
+        while self._opened:
+            self._opened.pop().close()
