@@ -237,20 +237,6 @@ Object Names::operator[](const char* name) const {
     return Object::steal(value);
 }
 
-bool Names::contains(const char* name) const {
-    if (is_module_) {
-        PyObject* namespace_ = PyModule_GetDict(source_.get());  // borrowed
-        if (namespace_ == nullptr) throw_error();
-        if (PyDict_GetItemString(namespace_, name) != nullptr) return true;
-        PyObject* builtins = PyEval_GetBuiltins();  // borrowed
-        return builtins != nullptr && PyDict_GetItemString(builtins, name) != nullptr;
-    }
-    Object key = str(name);
-    int found = PySequence_Contains(source_.get(), key.get());
-    if (found < 0) throw_error();
-    return found == 1;
-}
-
 std::vector<Object> unpack(const Object& iterable, std::size_t count) {
     PyObject* iterator = PyObject_GetIter(iterable.get());
     if (iterator == nullptr) {

@@ -108,8 +108,6 @@ public:
     static Names of_mapping(Object mapping) noexcept { return Names(std::move(mapping), false); }
 
     Object operator[](const char* name) const;
-    // Whether the table has `name` (for a module: in its globals or the built-ins).
-    bool contains(const char* name) const;
 
     // print(*values) through the `print` the table names.
     template <class... Values>

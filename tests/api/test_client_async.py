@@ -1,6 +1,7 @@
 """The coroutine faces leave the caller's event loop free while they work."""
 
 import asyncio
+import os
 import re
 import subprocess
 import sys
@@ -37,6 +38,11 @@ def remote_sandbox():
         process.stdout.close()
 
 
+# A thread holding the interpreter lock that the system preempts for another
+# process keeps the loop waiting however the Client behaves: on a machine whose
+# cores are all busy already, the bound would measure the machine, not the Client.
+@pytest.mark.skipif(os.getloadavg()[0] > (os.cpu_count() or 1),
+                    reason="every core is busy with other processes")
 def test_loop_stays_responsive_while_four_signings_run(remote_sandbox):
     client = Client(remote_sandbox["url"], remote_sandbox["token"], remote_sandbox["tenant"])
     pdf = document()

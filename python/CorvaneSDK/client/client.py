@@ -35,6 +35,15 @@ def _text_option(name: str, value: Optional[str]) -> Optional[str]:
     return value
 
 
+def _outside_event_loop(method: str) -> None:
+    try:
+        asyncio.get_running_loop()
+    except RuntimeError:
+        return
+    raise RuntimeError("Client.%s blocks and cannot run inside an event loop: await client.%s_async(...)"
+                       % (method, method))
+
+
 class Client:
     """A client of the Corvane signing service for one tenant.
 
@@ -86,6 +95,7 @@ class Client:
         signature with those DocMDP permissions; ``level`` is B-B, B-T, B-LT
         or B-LTA.
         """
+        _outside_event_loop("sign")
         options = self._signing_options(pki, user_id, email, field, reason, location, contact, appearance,
                                         certify, level)
         document = source_for(source)
@@ -138,6 +148,7 @@ class Client:
 
     def timestamp(self, source: Source, destination: Destination = None) -> TimestampResult:
         """Adds a document timestamp to ``source`` and writes it to ``destination``."""
+        _outside_event_loop("timestamp")
         document = source_for(source)
         destination = check_destination(destination)
         connection = ServiceConnection(self.service_url, self.timeout, self.retries)
