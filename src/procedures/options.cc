@@ -1,6 +1,5 @@
 #include "options.hh"
 
-
 namespace corvane::procedures {
 
 SigningOptions SigningOptions::for_module() {

@@ -10,6 +10,7 @@ import time
 import pytest
 
 from CorvaneSDK import Client
+from CorvaneSDK.sandbox.paths import SIGN_INFO_PATH
 from support.sample_pdfs import document
 
 
@@ -68,3 +69,20 @@ def test_loop_stays_responsive_while_four_signings_run(remote_sandbox):
     assert len(late) > 20  # the ticker did run meanwhile
     assert [result.field for result in results] == ["Signature1"] * 4
     assert all(result.output.startswith(pdf) and result.timestamp_time for result in results)
+
+
+def test_a_cancelled_signing_writes_nothing(sandbox, client, pdf, tmp_path):
+    # The signing request waits; the caller gives up meanwhile.
+    sandbox.faults.delay(SIGN_INFO_PATH, 1.0)
+
+    async def main():
+        task = asyncio.ensure_future(client.sign_async(pdf, str(tmp_path / "out.pdf")))
+        while SIGN_INFO_PATH not in [request.path for request in sandbox.requests]:
+            await asyncio.sleep(0.01)
+        task.cancel()
+        with pytest.raises(asyncio.CancelledError):
+            await task
+
+    asyncio.run(main())  # returns once the worker is done: the loop's executor is shut down
+    assert os.listdir(tmp_path) == []
+    assert [request.path for request in sandbox.requests].count(SIGN_INFO_PATH) == 1

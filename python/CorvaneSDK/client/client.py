@@ -10,6 +10,7 @@ from __future__ import annotations
 import asyncio
 import functools
 import os
+import threading
 from typing import Any, Callable, Dict, Iterable, Optional, TypeVar
 
 from .. import _procedures
@@ -199,10 +200,17 @@ class Client:
 
     @staticmethod
     async def _in_thread(work: Callable[[], _T]) -> _T:
+        stop = threading.Event()
+
         def in_turn() -> _T:
-            with WORK_TURN.taken():
+            with WORK_TURN.taken(stop):
                 return work()
-        return await asyncio.get_running_loop().run_in_executor(None, in_turn)
+
+        try:
+            return await asyncio.get_running_loop().run_in_executor(None, in_turn)
+        except asyncio.CancelledError:
+            stop.set()  # the worker stops at its next request
+            raise
 
     # -- helpers -----------------------------------------------------------------
 
