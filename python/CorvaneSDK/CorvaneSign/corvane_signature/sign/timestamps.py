@@ -7,6 +7,7 @@ import requests
 from asn1crypto import algos, cms, core, tsp
 from requests.auth import AuthBase
 
+from ..asn1_values import encoded_once
 from ..exceptions import TimestampError
 from ..net import DEFAULT_TIMEOUT, HTTPConnections, display_url, http_request
 from ...corvane_certvalidator.decoding import decode_all
@@ -84,12 +85,13 @@ class HTTPTimeStamper:
                 or len(message_digest) != _DIGEST_SIZES[md_algorithm]:
             raise TimestampError("message digest must be %d bytes of %s"
                                  % (_DIGEST_SIZES[md_algorithm], md_algorithm))
-        return tsp.TimeStampReq({
+        imprint = encoded_once(tsp.MessageImprint, {
+            "hash_algorithm": algos.DigestAlgorithm({"algorithm": md_algorithm}),
+            "hashed_message": bytes(message_digest),
+        })
+        return encoded_once(tsp.TimeStampReq, {
             "version": "v1",
-            "message_imprint": {
-                "hash_algorithm": algos.DigestAlgorithm({"algorithm": md_algorithm}),
-                "hashed_message": bytes(message_digest),
-            },
+            "message_imprint": imprint,
             "nonce": int.from_bytes(os.urandom(8), "big"),
             "cert_req": True,
         })
