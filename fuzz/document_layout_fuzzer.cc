@@ -61,6 +61,11 @@ void sign_like_the_library(std::string_view input) {
     stamp.subfilter = "/ETSI.RFC3161";
     stamp.bytes_reserved = kReserved;
     pdfengine::prepare_signature(with_dss, stamp);
+
+    // The same input certified with a visible widget: the page's boxes, rotation and inheritance.
+    request.docmdp_permissions = 2;
+    request.appearance = pdfengine::VisibleAppearance{1, {10, 10, 200, 60}, {"J\xc3\xbcrgen", "(x)\\"}};
+    pdfengine::prepare_signature(document, request);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "signature_layout.hh"
 
+#include "certification.hh"
 #include "encryption.hh"
 #include "errors.hh"
 #include "form_fields.hh"
@@ -19,27 +20,16 @@ constexpr long long kSignatureFlags = 3;
 // "0 " and three ten-digit numbers with their separators: room for any
 // offset below 10 GB, patched in place once the file's length is known.
 constexpr std::size_t kByteRangeWidth = 34;
-constexpr int kMaxPageTreeNodes = 100000;
 
 [[noreturn]] void refuse(const std::string& message) { fail(Failure::layout, message); }
 
 std::string quoted(const std::string& name) { return "'" + name + "'"; }
 
-// The first page, found by walking the page tree depth-first.
+// The first page, where an invisible widget goes.
 Held first_page(QPDF& pdf) {
-    std::set<QPDFObjGen> seen;
-    int visited = 0;
-    std::vector<Held> pending{Held::indirect(pdf.getRoot()).key("/Pages")};
-    while (!pending.empty() && ++visited < kMaxPageTreeNodes) {
-        Held node = pending.back();
-        pending.pop_back();
-        if (!node.object.isDictionary()) continue;
-        if (node.object.isIndirect() && !seen.insert(node.object.getObjGen()).second) continue;
-        Held kids = node.key("/Kids");
-        if (node.object.getKey("/Type").isNameAndEquals("/Page") || !kids.object.isArray()) return node;
-        for (int i = kids.object.getArrayNItems() - 1; i >= 0; --i) pending.push_back(kids.item(i));
-    }
-    refuse("the document has no page to put the signature widget on");
+    std::optional<Held> page = page_at(pdf, 1);
+    if (!page) refuse("the document has no page to put the signature widget on");
+    return *page;
 }
 
 // The form dictionary, created when the document has none.
@@ -98,9 +88,12 @@ SignatureBody signature_body(const SignatureRequest& request, const IncrementalU
     text = request.document_timestamp ? "<< /Type /DocTimeStamp" : "<< /Type /Sig";
     text += " /Filter /Adobe.PPKLite /SubFilter " + QPDFObjectHandle::newName(request.subfilter).unparse();
     if (request.signing_time) text += " /M " + update.string_token(signature, *request.signing_time);
-    if (request.reason)
-        text += " /Reason " +
-                update.string_token(signature, QPDFObjectHandle::newUnicodeString(*request.reason).getStringValue());
+    const std::pair<const char*, const std::optional<std::string>*> texts[] = {
+        {" /Reason ", &request.reason}, {" /Location ", &request.location}, {" /ContactInfo ", &request.contact_info}};
+    for (const auto& [key, value] : texts)
+        if (*value)
+            text += key + update.string_token(signature, QPDFObjectHandle::newUnicodeString(**value).getStringValue());
+    if (request.docmdp_permissions != 0) text += " /Reference " + docmdp_reference(request.docmdp_permissions);
     text += " /ByteRange [";
     body.byte_range_at = text.size();
     text += "0 0000000000 0000000000 0000000000";
@@ -110,6 +103,12 @@ SignatureBody signature_body(const SignatureRequest& request, const IncrementalU
     text.append(2 * request.bytes_reserved, '0');
     text += "> >>";
     return body;
+}
+
+// Whether the field has a widget of its own or widget kids.
+bool has_widget(const FormField& field) {
+    QPDFObjectHandle dict = field.dict;  // qpdf's accessors are not const
+    return dict.getKey("/Subtype").isNameAndEquals("/Widget") || dict.getKey("/Kids").isArray();
 }
 
 void check_request(const SignatureRequest& request) {
@@ -123,8 +122,12 @@ void check_request(const SignatureRequest& request) {
 }
 
 // The field of the requested name, when the document has one it can take.
-std::optional<FormField> examine(QPDF& original, const SignatureRequest& request) {
+std::optional<FormField> examine(QPDF& original, const SignatureRequest& request, std::size_t earlier_signatures) {
     check_request(request);
+    if (request.docmdp_permissions != 0) {
+        if (request.document_timestamp) refuse("a document timestamp cannot certify a document");
+        check_certification(original, request.docmdp_permissions, earlier_signatures);
+    }
     if (!request.document_timestamp && certification_permission(original) == 1)
         refuse("the document is certified with DocMDP permission 1 (no changes allowed): "
                "a new signature would break its certification");
@@ -138,6 +141,9 @@ std::optional<FormField> examine(QPDF& original, const SignatureRequest& request
             refuse("the field " + quoted(name) + " exists and is not a signature field");
         if (!existing->terminal) refuse("the signature field " + quoted(name) + " has child fields");
         if (!existing->value.isNull()) refuse("the signature field " + quoted(name) + " is already signed");
+        if (request.appearance && (has_widget(*existing) || !existing->dict.isIndirect()))
+            refuse("the signature field " + quoted(name) + " already has a widget or cannot take one; a visible "
+                   "appearance is drawn only for a new field or a bare one");
     } else if (name.find('.') != std::string::npos) {
         refuse("the field name " + quoted(name) + " names a nested field, which does not exist");
     }
@@ -148,40 +154,47 @@ std::optional<FormField> examine(QPDF& original, const SignatureRequest& request
 
 void check_signature_request(Document& document, const SignatureRequest& request) {
     QPDF& original = document.pdf();
-    signatures(original);
-    std::optional<FormField> existing = examine(original, request);
-    bool needs_widget = !existing || (existing->dict.isIndirect() &&
-                                      !existing->dict.getKey("/Subtype").isNameAndEquals("/Widget") &&
-                                      !existing->dict.getKey("/Kids").isArray());
-    if (needs_widget) first_page(original);
+    std::size_t earlier = signatures(original).size();
+    std::optional<FormField> existing = examine(original, request, earlier);
+    bool needs_widget = !existing || (existing->dict.isIndirect() && !has_widget(*existing));
+    if (needs_widget) {
+        if (request.appearance) plan_appearance(original, *request.appearance);
+        else first_page(original);
+    }
     Encryption::of(original);
 }
 
 PreparedSignature prepare_signature(Document& document, const SignatureRequest& request) {
     QPDF& original = document.pdf();
     std::vector<SignatureRecord> earlier = signatures(original);
-    std::optional<FormField> existing = examine(original, request);
+    std::optional<FormField> existing = examine(original, request, earlier.size());
     const std::string& name = request.field_name;
 
     IncrementalUpdate update(document);
     QPDFObjectHandle signature = update.add(QPDFObjectHandle::newDictionary());
     Held form = acro_form(update);
+    // The page the new widget goes on, with what it shows there when visible.
+    std::optional<AppearancePlan> plan;
+    auto widget_page = [&] {
+        if (request.appearance) plan = plan_appearance(update.pdf(), *request.appearance);
+        return plan ? plan->page : first_page(update.pdf());
+    };
     if (existing) {
         Held field{existing->dict, existing->holder};
         update.touch(field);
         field.object.replaceKey("/V", signature);
-        bool has_widget = existing->dict.getKey("/Subtype").isNameAndEquals("/Widget") ||
-                          existing->dict.getKey("/Kids").isArray();
-        if (!has_widget && existing->dict.isIndirect()) {
-            // A bare field gets the same invisible widget a new one would.
-            Held page = first_page(update.pdf());
+        if (!has_widget(*existing) && existing->dict.isIndirect()) {
+            // A bare field gets the same widget a new one would.
+            Held page = widget_page();
             QPDFObjectHandle entries = widget_entries(page.object);
+            if (plan) dress_widget(update, entries, *plan);
             for (const std::string& key : entries.getKeys()) field.object.replaceKey(key, entries.getKey(key));
             append_to(update, page, "/Annots", field.object);
         }
     } else {
-        Held page = first_page(update.pdf());
+        Held page = widget_page();
         QPDFObjectHandle entries = widget_entries(page.object);
+        if (plan) dress_widget(update, entries, *plan);
         entries.replaceKey("/FT", QPDFObjectHandle::newName("/Sig"));
         entries.replaceKey("/T", QPDFObjectHandle::newUnicodeString(name));
         entries.replaceKey("/V", signature);
@@ -190,6 +203,7 @@ PreparedSignature prepare_signature(Document& document, const SignatureRequest& 
         append_to(update, form, "/Fields", widget);
     }
     set_signature_flags(update, form);
+    if (request.docmdp_permissions != 0) register_certification(update, signature);
 
     SignatureBody body = signature_body(request, update, signature);
     update.set_body(signature, body.text);

@@ -4,6 +4,7 @@
 // else of the resulting file.
 #pragma once
 
+#include "appearance.hh"
 #include "document.hh"
 
 #include <array>
@@ -23,6 +24,10 @@ struct SignatureRequest {
     std::optional<std::string> reason;   // UTF-8 text
     std::optional<std::string> signing_time;  // PDF date text for /M
     std::size_t bytes_reserved = 0;      // size of /Contents in bytes
+    std::optional<std::string> location;      // UTF-8 text
+    std::optional<std::string> contact_info;  // UTF-8 text
+    int docmdp_permissions = 0;          // 1-3 for a certification signature, 0 otherwise
+    std::optional<VisibleAppearance> appearance;  // none: an invisible widget
 };
 
 struct PreparedSignature {

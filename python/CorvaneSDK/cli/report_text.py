@@ -98,10 +98,17 @@ def _details(entry: _Report) -> List[Tuple[str, str]]:
     ]
     if entry["type"] == "signature":
         rows.append(("PAdES level", entry["pades_level"] or "-"))
+        if entry.get("certification"):
+            rows.append(("certification", "DocMDP P %d (%s)" % (entry["certification"],
+                                                               _DOCMDP_MEANING[entry["certification"]])))
     rows.append(("result", _result(entry)))
     rows += [("problem", problem) for problem in entry["problems"]]
     rows += [("note", note) for note in entry["notes"]]
     return rows
+
+
+_DOCMDP_MEANING = {1: "no changes allowed", 2: "form filling and signing allowed",
+                   3: "form filling, signing and annotations allowed"}
 
 
 def _conclusion(indication: str, entries: Sequence[_Report]) -> str:

@@ -22,7 +22,7 @@ from .containers import ContainerError, byte_range_digest, check_signature, chec
 from .pdf_values import reference, text
 from .revisions import GraphDifference, Ref, RevisionHistory, RevisionState
 
-__all__ = ["LaterRevisions", "judge_later_revisions"]
+__all__ = ["LaterRevisions", "judge_later_revisions", "certification_level"]
 
 _NOTHING = b"\0\t\n\f\r "
 _TRAILER = (0, 0)
@@ -71,6 +71,30 @@ def judge_later_revisions(history: RevisionHistory, signed_index: int) -> LaterR
         result.modifications.append("%d bytes after the end of the last revision belong to no revision"
                                     % len(trailing))
     return result
+
+
+def certification_level(history: RevisionHistory, signed_index: int, contents: bytes) -> Optional[int]:
+    """The DocMDP level (1-3) when the signature with ``contents``, signed in
+    revision ``signed_index``, is the certification that revision's catalog
+    names; None for an approval signature."""
+    state = history.state(signed_index)
+    perms = state.resolve(state.catalog.get("/Perms"))
+    value = state.resolve(perms.get("/DocMDP")) if isinstance(perms, dict) else None
+    if not isinstance(value, dict) or _string_bytes(value.get("/Contents")) != contents:
+        return None
+    level = _transform_level(state, value, "/DocMDP")
+    return 2 if level is None else level
+
+
+def _transform_level(state: RevisionState, signature: Any, method: str) -> Optional[int]:
+    """The /P of the ``method`` transform of ``signature``: 2 when absent, 1 when not 1-3."""
+    for item in state.resolve(_dictionary(signature).get("/Reference")) or []:
+        item = state.resolve(item)
+        if isinstance(item, dict) and item.get("/TransformMethod") == method:
+            params = state.resolve(item.get("/TransformParams"))
+            level: int = params.get("/P", 2) if isinstance(params, dict) else 2
+            return level if level in (1, 2, 3) else 1
+    return None
 
 
 def _is_stream(value: Any) -> bool:
@@ -174,18 +198,8 @@ class _Judge:
         if not isinstance(perms, dict) or "/DocMDP" not in perms:
             return None
         value = self.signed.resolve(perms["/DocMDP"])
-        level = self.transform_level(value, "/DocMDP")
+        level = _transform_level(self.signed, value, "/DocMDP")
         return 2 if level is None else level
-
-    def transform_level(self, signature: Any, method: str) -> Optional[int]:
-        """The /P of the ``method`` transform of ``signature``: 2 when absent, 1 when not 1-3."""
-        for item in self.signed.resolve(_dictionary(signature).get("/Reference")) or []:
-            item = self.signed.resolve(item)
-            if isinstance(item, dict) and item.get("/TransformMethod") == method:
-                params = self.signed.resolve(item.get("/TransformParams"))
-                level: int = params.get("/P", 2) if isinstance(params, dict) else 2
-                return level if level in (1, 2, 3) else 1
-        return None
 
     def locked_fields(self) -> Set[_Lock]:
         """What signatures of the signed revision lock: field names, and (action, names) pairs

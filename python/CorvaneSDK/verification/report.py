@@ -18,7 +18,7 @@ from typing import Any, Callable, Dict, Iterable, List, Optional, Sequence, Tupl
 from ..CorvaneSign.corvane_certvalidator.registry import as_certificate
 from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
 from .containers import ContainerError, byte_range_digest, check_signature, check_token, load_container
-from .later_changes import judge_later_revisions
+from .later_changes import certification_level, judge_later_revisions
 from .names import common_name, subject_text
 from .pdf_values import pdf_date, text
 from .revisions import RevisionHistory
@@ -72,6 +72,7 @@ class _Entry:
             "covers_revision": False,
             "covers_whole_file": False,
             "later_revisions": {"allowed": False, "added": [], "modifications": []},
+            "certification": None,
             "digest_valid": False,
             "signature_valid": False,
             "certificate_chain": [],
@@ -144,6 +145,8 @@ class _Entry:
         self.report["covers_revision"] = gap_holds_contents and held
         self.report["covers_whole_file"] = self.report["covers_revision"] and end == len(data)
         self.signed_index = index
+        if self.kind == SIGNATURE:
+            self.report["certification"] = certification_level(self.history, index, self.contents)
         later = judge_later_revisions(self.history, index)
         self.report["later_revisions"] = {"allowed": later.allowed, "added": later.added,
                                           "modifications": later.modifications}

@@ -12,6 +12,7 @@
 #include "../signature_layout.hh"
 
 #include <climits>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -115,12 +116,46 @@ PyObject* document_certification_permission(PyObject* self, PyObject*) {
     }, static_cast<PyObject*>(nullptr));
 }
 
+double finite_number(const py::Object& value, const char* what) {
+    if (PyBool_Check(value.get()) || !(PyLong_Check(value.get()) || PyFloat_Check(value.get())))
+        py::raise_format(PyExc_TypeError, "%s must be numbers", what);
+    double number = PyFloat_AsDouble(value.get());
+    if (number == -1.0 && PyErr_Occurred()) py::throw_error();
+    if (!std::isfinite(number)) py::raise_format(PyExc_ValueError, "%s must be finite numbers", what);
+    return number;
+}
+
+// appearance=(page, (x1, y1, x2, y2), [line, ...]).
+std::optional<VisibleAppearance> visible_appearance(const py::Object& value) {
+    if (value.is_none()) return std::nullopt;
+    std::vector<py::Object> parts = py::unpack(value, 3);
+    VisibleAppearance appearance;
+    if (!PyLong_Check(parts[0].get()) || PyBool_Check(parts[0].get()))
+        py::raise(PyExc_TypeError, "the appearance page must be an int");
+    long page = PyLong_AsLong(parts[0].get());
+    if (page == -1 && PyErr_Occurred()) py::throw_error();
+    if (page < 1 || page > INT_MAX) py::raise(PyExc_ValueError, "the appearance page must be 1 or more");
+    appearance.page = static_cast<int>(page);
+    std::vector<py::Object> box = py::unpack(parts[1], 4);
+    for (std::size_t i = 0; i < 4; ++i) appearance.box[i] = finite_number(box[i], "the appearance box's corners");
+    py::Object lines = py::Object::steal(PySequence_Fast(parts[2].get(), "the appearance lines must be a sequence"));
+    Py_ssize_t count = PySequence_Size(lines.get());
+    if (count < 0) py::throw_error();
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        py::Object line = py::Object::steal(PySequence_GetItem(lines.get(), i));
+        if (!PyUnicode_Check(line.get())) py::raise(PyExc_TypeError, "each appearance line must be str");
+        appearance.lines.push_back(line.text());
+    }
+    return appearance;
+}
+
 // The arguments of prepare_signature and check_signature.
 SignatureRequest signature_request(const char* method, PyObject* args, PyObject* kwargs) {
-    const py::Parameters<6> parameters{
-        method, {"field_name", "subfilter", "bytes_reserved", "reason", "signing_time", "document_timestamp"}, 3};
-    auto [field_name, subfilter, bytes_reserved, reason, signing_time, document_timestamp] =
-        parameters.bind(args, kwargs);
+    const py::Parameters<10> parameters{
+        method, {"field_name", "subfilter", "bytes_reserved", "reason", "signing_time", "document_timestamp",
+                 "location", "contact_info", "docmdp_permissions", "appearance"}, 3};
+    auto [field_name, subfilter, bytes_reserved, reason, signing_time, document_timestamp, location, contact_info,
+          docmdp_permissions, appearance] = parameters.bind(args, kwargs);
     SignatureRequest request;
     if (!PyUnicode_Check(field_name.get())) py::raise(PyExc_TypeError, "field_name must be str");
     if (!PyUnicode_Check(subfilter.get())) py::raise(PyExc_TypeError, "subfilter must be str");
@@ -137,6 +172,17 @@ SignatureRequest signature_request(const char* method, PyObject* args, PyObject*
     request.reason = optional_text(reason, "reason");
     request.signing_time = optional_text(signing_time, "signing_time");
     request.document_timestamp = document_timestamp.truthy();
+    request.location = optional_text(location, "location");
+    request.contact_info = optional_text(contact_info, "contact_info");
+    if (!docmdp_permissions.is_none()) {
+        if (!PyLong_Check(docmdp_permissions.get()) || PyBool_Check(docmdp_permissions.get()))
+            py::raise(PyExc_TypeError, "docmdp_permissions must be an int or None");
+        long permissions = PyLong_AsLong(docmdp_permissions.get());
+        if (permissions == -1 && PyErr_Occurred()) py::throw_error();
+        if (permissions < 1 || permissions > 3) py::raise(PyExc_ValueError, "docmdp_permissions must be 1, 2 or 3");
+        request.docmdp_permissions = static_cast<int>(permissions);
+    }
+    request.appearance = visible_appearance(appearance);
     return request;
 }
 
@@ -227,12 +273,14 @@ PyMethodDef document_methods[] = {
     {"check_signature", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_check_signature)),
      METH_VARARGS | METH_KEYWORDS,
      py::method_doc<"check_signature(field_name, subfilter, bytes_reserved, reason=None, signing_time=None, "
-                    "document_timestamp=False)",
+                    "document_timestamp=False, location=None, contact_info=None, docmdp_permissions=None, "
+                    "appearance=None)",
                     "Raise what prepare_signature would refuse, laying nothing out.">},
     {"prepare_signature", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_prepare_signature)),
      METH_VARARGS | METH_KEYWORDS,
      py::method_doc<"prepare_signature(field_name, subfilter, bytes_reserved, reason=None, signing_time=None, "
-                    "document_timestamp=False)",
+                    "document_timestamp=False, location=None, contact_info=None, docmdp_permissions=None, "
+                    "appearance=None)",
                     "Lay out a signature field and dictionary: (update, byte_range).">},
     {"append_dss", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_append_dss)),
      METH_VARARGS | METH_KEYWORDS,

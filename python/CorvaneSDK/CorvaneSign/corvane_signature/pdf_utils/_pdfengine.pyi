@@ -8,6 +8,8 @@ from ..exceptions import SigningError as SigningError
 MAX_BYTES_RESERVED: int
 
 _VriEntry = Tuple[str, Sequence[bytes], Sequence[bytes], Sequence[bytes]]
+# (page from 1, (x1, y1, x2, y2) on the page as shown, lines of text)
+_Appearance = Tuple[int, Tuple[float, float, float, float], Sequence[str]]
 
 @final
 class Document:
@@ -23,6 +25,10 @@ class Document:
         reason: Optional[str] = ...,
         signing_time: Optional[str] = ...,
         document_timestamp: bool = ...,
+        location: Optional[str] = ...,
+        contact_info: Optional[str] = ...,
+        docmdp_permissions: Optional[int] = ...,
+        appearance: Optional[_Appearance] = ...,
     ) -> None: ...
     def prepare_signature(
         self,
@@ -32,6 +38,10 @@ class Document:
         reason: Optional[str] = ...,
         signing_time: Optional[str] = ...,
         document_timestamp: bool = ...,
+        location: Optional[str] = ...,
+        contact_info: Optional[str] = ...,
+        docmdp_permissions: Optional[int] = ...,
+        appearance: Optional[_Appearance] = ...,
     ) -> Tuple[bytes, Tuple[int, int, int, int]]: ...
     def append_dss(
         self,

@@ -84,14 +84,14 @@ def _docmdp_permissions(value: object) -> Optional[int]:
     if isinstance(value, bool) or not isinstance(value, int) or value not in (1, 2, 3):
         raise ConfigurationError("docmdp_permissions must be None or 1 (no changes), 2 (form filling and "
                                  "signing) or 3 (also annotations), not %r" % (value,))
-    return value
+    return int(value)
 
 
 class PdfSignatureMetadata:
     """Settings of one PDF signature.
 
     ``location`` and ``contact_info`` go into the signature dictionary;
-    ``docmdp_permissions`` (1, 2 or 3) makes it the certification signature of
+    ``docmdp_permissions`` (1, 2 or 3, see ``MDPPerm``) makes it the certification signature of
     the document, which only its first signature can be; ``appearance`` (a
     SignatureAppearance) makes it visible. With all of them None the signature
     is laid out as an invisible approval signature.
@@ -235,9 +235,6 @@ class PdfSigner:
         request = (field_name, meta.subfilter.value, reserved)
         reason, signing_time = meta.reason, pdf_date()
         options = meta.layout_options()
-        if options and not hasattr(_pdfengine, "SIGNATURE_OPTIONS"):
-            raise SigningError("location, contact_info, docmdp_permissions and appearance are not "
-                               "supported by this build of the PDF engine yet")
         writer.document.check_signature(*request, reason=reason, signing_time=signing_time, **options)
 
         def lay_out() -> Tuple[Sequence[Piece], Sequence[int]]:
