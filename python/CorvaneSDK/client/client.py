@@ -15,10 +15,10 @@ from typing import Any, Callable, Dict, Iterable, Optional, TypeVar
 
 from .. import _procedures
 from .appearance import Appearance
-from .errors import CorvaneError, PdfError, UnsupportedOption
+from .errors import CorvaneError
 from .failures import client_error
 from .inspection import signature_times
-from .names import library_accepts, signing_table, timestamping_table
+from .names import signing_table, timestamping_table
 from .results import LEVELS, SignResult, TimestampResult
 from .service_http import ServiceConnection, display_url
 from .sources import Destination, Source, check_destination, source_for
@@ -128,22 +128,9 @@ class Client:
             raise TypeError("appearance must be a CorvaneSDK.Appearance")
         if certify is not None and (isinstance(certify, bool) or certify not in (1, 2, 3)):
             raise ValueError("certify must be 1, 2 or 3 (the DocMDP permissions), not %r" % (certify,))
-        self._require_library_support(location=location, contact_info=contact, appearance=appearance,
-                                      docmdp_permissions=certify)
         return {"field": field, "reason": reason, "location": location, "contact": contact,
                 "appearance": appearance, "certify": certify, "level": level,
                 "timestamp_source": "service" if self.tsa_url is None else "url"}
-
-    @staticmethod
-    def _require_library_support(**chosen: Any) -> None:
-        from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
-        from ..CorvaneSign.corvane_signature.sign.signers import PdfSignatureMetadata
-
-        missing = [name for name, value in chosen.items()
-                   if value is not None and (not library_accepts(PdfSignatureMetadata, name)
-                                             or not hasattr(_pdfengine, "SIGNATURE_OPTIONS"))]
-        if missing:
-            raise UnsupportedOption("this build's signature library cannot set %s yet" % ", ".join(missing))
 
     # -- timestamping and verification ----------------------------------------
 
