@@ -13,12 +13,12 @@ if TYPE_CHECKING:
                          CorvaneError as CorvaneError, OutputError as OutputError, PdfError as PdfError,
                          ServiceRefused as ServiceRefused, ServiceUnavailable as ServiceUnavailable,
                          SignResult as SignResult, TimestampError as TimestampError,
-                         TimestampResult as TimestampResult, UnsupportedOption as UnsupportedOption,
+                         TimestampResult as TimestampResult,
                          ValidationDataError as ValidationDataError)
 
 _CLIENT_NAMES = ("Client", "Appearance", "SignResult", "TimestampResult", "LEVELS", "CorvaneError",
                  "ServiceRefused", "ServiceUnavailable", "TimestampError", "ValidationDataError", "PdfError",
-                 "OutputError", "UnsupportedOption")
+                 "OutputError")
 
 
 def __getattr__(name: str) -> object:

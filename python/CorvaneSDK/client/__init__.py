@@ -3,9 +3,8 @@
 from .appearance import Appearance
 from .client import Client
 from .errors import (CorvaneError, OutputError, PdfError, ServiceRefused, ServiceUnavailable, TimestampError,
-                     UnsupportedOption, ValidationDataError)
+                     ValidationDataError)
 from .results import LEVELS, SignResult, TimestampResult
 
 __all__ = ["Client", "Appearance", "SignResult", "TimestampResult", "LEVELS", "CorvaneError", "ServiceRefused",
-           "ServiceUnavailable", "TimestampError", "ValidationDataError", "PdfError", "OutputError",
-           "UnsupportedOption"]
+           "ServiceUnavailable", "TimestampError", "ValidationDataError", "PdfError", "OutputError"]

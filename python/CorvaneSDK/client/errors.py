@@ -9,7 +9,7 @@ from __future__ import annotations
 from typing import Optional
 
 __all__ = ["CorvaneError", "ServiceRefused", "ServiceUnavailable", "TimestampError",
-           "ValidationDataError", "PdfError", "OutputError", "UnsupportedOption"]
+           "ValidationDataError", "PdfError", "OutputError"]
 
 
 class CorvaneError(Exception):
@@ -53,6 +53,3 @@ class OutputError(CorvaneError):
         super().__init__(message)
         self.destination = destination
 
-
-class UnsupportedOption(CorvaneError, NotImplementedError):
-    """An option this build cannot carry out yet."""
