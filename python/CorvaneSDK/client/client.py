@@ -27,7 +27,6 @@ from .turns import WORK_TURN
 __all__ = ["Client"]
 
 _T = TypeVar("_T")
-PKIS = ("rsa", "ecdsa")
 
 
 def _text_option(name: str, value: Optional[str]) -> Optional[str]:
@@ -115,8 +114,9 @@ class Client:
                          reason: Optional[str], location: Optional[str], contact: Optional[str],
                          appearance: Optional[Appearance], certify: Optional[int],
                          level: str) -> Dict[str, Any]:
-        if pki not in PKIS:
-            raise ValueError("pki must be one of %s, not %r" % (", ".join(PKIS), pki))
+        # The service interprets the PKI name (e.g. "rsa", "ecdsa"); it refuses names it does not know.
+        if not isinstance(pki, str) or not pki:
+            raise ValueError("pki must be a non-empty str, not %r" % (pki,))
         if level not in LEVELS:
             raise ValueError("level must be one of %s, not %r" % (", ".join(LEVELS), level))
         for name, value in (("user_id", user_id), ("email", email), ("reason", reason),
