@@ -102,9 +102,10 @@ class Client:
         destination = check_destination(destination)
         connection = ServiceConnection(self.service_url, self.timeout, self.retries)
         table = signing_table(connection, options, self.timeout, self.retries, self.tsa_url)
-        procedure = _procedures.sign(table, options, document, destination, self.__api_token, self.tenant_id,
-                                     pki, user_id, email)
-        record = self._run(lambda: asyncio.run(procedure), connection, table)
+        record = self._run(lambda: asyncio.run(_procedures.sign(table, options, document, destination,
+                                                                self.__api_token, self.tenant_id, pki, user_id,
+                                                                email)),
+                           connection, table)
         signing_time, timestamp_time = signature_times(record["document"], record["field"])
         return SignResult(output=self._output(destination, record), field=record["field"],
                           signer=record["signer"], signing_time=signing_time, timestamp_time=timestamp_time,
