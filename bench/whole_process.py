@@ -59,7 +59,7 @@ def main(argv):
         wall(command, env)  # the first run fills the page cache
         result["sign_command_wall"] = statistics.median(wall(command, env) for _ in range(RUNS))
     result["load_average"] = [load_before, os.getloadavg()]
-    print(json.dumps(result, indent=1))
+    print(json.dumps(result))
 
 
 if __name__ == "__main__":
