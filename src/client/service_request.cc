@@ -4,11 +4,11 @@
 
 namespace corvane::client {
 
-py::Object service_url(const py::Globals& names, const char* path) {
+py::Object service_url(const py::Names& names, const char* path) {
     return py::add(names["CRVN_DOMAIN_URL"], py::str(path));
 }
 
-py::Object post_to_service(const py::Globals& names, const py::Object& url,
+py::Object post_to_service(const py::Names& names, const py::Object& url,
                            const py::Object& body, const py::Object& api_token) {
     py::Object headers = py::dict();
     py::set_item(headers, "X-Corvane-Authorization", api_token);
@@ -23,7 +23,7 @@ py::Object post_to_service(const py::Globals& names, const py::Object& url,
         py::Object envelope = response.attr("json")();
         return py::tuple({py::boolean(true), envelope["result"]});
     }
-    py::print(names.module(), py::str("Error"));
+    names.print(py::str("Error"));
     return py::tuple({py::boolean(false), response.attr("text")});
 }
 

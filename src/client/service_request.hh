@@ -9,10 +9,10 @@
 namespace corvane::client {
 
 // CRVN_DOMAIN_URL, read now, followed by `path`.
-py::Object service_url(const py::Globals& names, const char* path);
+py::Object service_url(const py::Names& names, const char* path);
 
 // Sends `body` to `url` with `requests.post` and returns the outcome pair.
-py::Object post_to_service(const py::Globals& names, const py::Object& url,
+py::Object post_to_service(const py::Names& names, const py::Object& url,
                            const py::Object& body, const py::Object& api_token);
 
 }  // namespace corvane::client

@@ -226,6 +226,17 @@ Object global(const Object& module, const char* name) {
     return Object::borrow(value);
 }
 
+Object Names::operator[](const char* name) const {
+    if (is_module_) return global(source_, name);
+    Object key = str(name);
+    PyObject* value = PyObject_GetItem(source_.get(), key.get());
+    if (value == nullptr && PyErr_ExceptionMatches(PyExc_KeyError)) {
+        PyErr_Clear();
+        raise_format(PyExc_LookupError, "the procedure's table of names has no '%s'", name);
+    }
+    return Object::steal(value);
+}
+
 std::vector<Object> unpack(const Object& iterable, std::size_t count) {
     PyObject* iterator = PyObject_GetIter(iterable.get());
     if (iterator == nullptr) {

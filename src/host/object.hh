@@ -99,15 +99,26 @@ std::vector<Object> import_from(const Object& module, const char* name, int leve
 // first, then the built-ins, as Python code would find it.
 Object global(const Object& module, const char* name);
 
-// The module's globals, each looked up when it is asked for.
-class Globals {
+// The collaborators of a procedure, each looked up by name when it is asked
+// for: a module's globals (so rebinding one on the module changes later
+// calls) or the items of a mapping that a caller hands over.
+class Names {
 public:
-    explicit Globals(Object module) noexcept : module_(std::move(module)) {}
-    Object operator[](const char* name) const { return global(module_, name); }
-    const Object& module() const noexcept { return module_; }
+    static Names of_module(Object module) noexcept { return Names(std::move(module), true); }
+    static Names of_mapping(Object mapping) noexcept { return Names(std::move(mapping), false); }
+
+    Object operator[](const char* name) const;
+
+    // print(*values) through the `print` the table names.
+    template <class... Values>
+    void print(Values&&... values) const {
+        (*this)["print"](std::forward<Values>(values)...);
+    }
 
 private:
-    Object module_;
+    Names(Object source, bool is_module) noexcept : source_(std::move(source)), is_module_(is_module) {}
+    Object source_;
+    bool is_module_;
 };
 
 // Unpacks an iterable into exactly `count` items, raising what Python's

@@ -9,7 +9,7 @@ py::Object crvn_request_certificate_info(const py::Object& module, PyObject* arg
     static constexpr py::Parameters<5> parameters{
         "crvn_request_certificate_info", {"api_token", "tenant_id", "user_id", "pki", "digest_b64"}};
     auto [api_token, tenant_id, user_id, pki, digest_b64] = parameters.bind(args, kwargs);
-    py::Globals names(module);
+    py::Names names = py::Names::of_module(module);
 
     py::Object url = client::service_url(names, "/api/openapi/sdk-sign-info.json");
     py::Object body = py::dict();
@@ -24,7 +24,7 @@ py::Object crvn_request_user_info(const py::Object& module, PyObject* args, PyOb
     static constexpr py::Parameters<4> parameters{
         "crvn_request_user_info", {"api_token", "tenant_id", "user_id", "email"}};
     auto [api_token, tenant_id, user_id, email] = parameters.bind(args, kwargs);
-    py::Globals names(module);
+    py::Names names = py::Names::of_module(module);
 
     py::Object url = client::service_url(names, "/api/openapi/sdk-user-info.json");
     // The user is named by identifier when there is one, else by e-mail, else

@@ -1,7 +1,7 @@
 // Module CorvaneSDK.timestamp: the timestamping client.  The module body
 // binds, in order, its imports, its constants and its three functions.
 #include "module.hh"
-#include "timestamping.hh"
+#include "functions.hh"
 
 namespace corvane::timestamp {
 namespace {

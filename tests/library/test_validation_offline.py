@@ -11,7 +11,7 @@ from CorvaneSDK.CorvaneSign.corvane_signature.exceptions import RevokedCertifica
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.attributes import pades_signed_attributes
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.signers import ExternalSigner
 
-from offline_pki import HOUR, NOW, Pki, crl, issue, new_key, ocsp_response, sign_bytes
+from offline_pki import HOUR, NOW, Issued, Pki, crl, issue, new_key, ocsp_response, sign_bytes
 
 
 @pytest.fixture(scope="module")
@@ -111,6 +111,29 @@ def test_chain_problems(pki, ca_good):
     other_root = issue("Other Root", new_key("ec"), ca=True)
     with pytest.raises(ValidationError, match="Test Root.*not a trusted root"):
         _context(pki, ca_good, ocsps=[signer_good], trust_roots=[other_root.asn1]).collect(pki.signer.asn1)
+
+
+def test_an_issuer_named_in_another_encoding_is_still_found(pki, ca_good):
+    # Names compare by RFC 5280 rules (case, spaces, string type), not by their bytes.
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes
+    from cryptography.x509.name import _ASN1Type
+    from cryptography.x509.oid import NameOID
+
+    key = new_key("ec")
+    issuer_name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "test  signer CA", _ASN1Type.PrintableString)])
+    assert issuer_name.public_bytes() != pki.ca.crypto.subject.public_bytes()
+    leaf = (x509.CertificateBuilder()
+            .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "Leaf")]))
+            .issuer_name(issuer_name).public_key(key.public_key()).serial_number(7)
+            .not_valid_before(NOW - HOUR).not_valid_after(NOW + HOUR)
+            .add_extension(x509.AuthorityKeyIdentifier.from_issuer_public_key(pki.ca.key.public_key()),
+                           critical=False)
+            .sign(pki.ca.key, hashes.SHA256()))
+    leaf = Issued(leaf, key)
+    certs, ocsps, _ = _context(pki, ca_good, ocsps=[ocsp_response(leaf, pki.ca)]).collect(leaf.asn1)
+    assert _ders(certs) == _ders([leaf.asn1, pki.ca.asn1, pki.root.asn1])
+    assert len(ocsps) == 2
 
 
 def test_collect_for_cms_uses_the_certificates_the_container_carries(pki, ca_good):

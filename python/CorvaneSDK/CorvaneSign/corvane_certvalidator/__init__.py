@@ -5,6 +5,8 @@ from __future__ import annotations
 import datetime
 from typing import Any, Iterable, List, Optional, Tuple
 
+import requests
+
 from ..corvane_signature.exceptions import ValidationError
 from ..corvane_signature.net import DEFAULT_TIMEOUT
 from .chain import ChainBuilder
@@ -71,13 +73,16 @@ class ValidationContext:
     collected without deciding trust.  ``ocsps`` and ``crls`` are revocation
     data known up front.  With ``allow_fetching`` the context also fetches
     issuers (AIA caIssuers), OCSP responses and CRLs over HTTP, each request at
-    most once, with ``timeout`` seconds per connection and read.
+    most once, with ``timeout`` seconds per connection and read, through
+    ``session`` when one is given, otherwise through the context's own
+    session (closed by :meth:`close`, or when the context goes away).
     """
 
     def __init__(self, trust_roots: Optional[Iterable[Any]] = None,
                  other_certs: Optional[Iterable[Any]] = None, allow_fetching: bool = False,
                  timeout: float = DEFAULT_TIMEOUT, ocsps: Optional[Iterable[Any]] = None,
-                 crls: Optional[Iterable[Any]] = None) -> None:
+                 crls: Optional[Iterable[Any]] = None,
+                 session: Optional[requests.Session] = None) -> None:
         self.allow_fetching = bool(allow_fetching)
         self.timeout = timeout
         self.trust_roots = SimpleCertificateStore()
@@ -86,9 +91,14 @@ class ValidationContext:
         self.certificate_registry.register_multiple(other_certs or [])
         self.ocsps = [as_ocsp_response(value) for value in ocsps or []]
         self.crls = [as_crl(value) for value in crls or []]
-        self.fetcher = Fetcher(timeout) if self.allow_fetching else None
+        self.fetcher = Fetcher(timeout, session) if self.allow_fetching else None
         self._chains = ChainBuilder(self.certificate_registry, self.trust_roots, self.fetcher)
         self._revocation = RevocationChecker(self.ocsps, self.crls, self.fetcher, _utc_now)
+
+    def close(self) -> None:
+        """Close the context's own HTTP connections (a given session stays open)."""
+        if self.fetcher is not None:
+            self.fetcher.close()
 
     def _collect(self, certificate: Any, intermediates: Optional[Iterable[Any]],
                  purpose: Optional[str] = None) -> _Collection:

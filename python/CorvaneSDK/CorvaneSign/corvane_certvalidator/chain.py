@@ -15,7 +15,7 @@ from ..corvane_signature.exceptions import ValidationError
 from ..corvane_signature.net import display_url
 from .decoding import certificates_from_bytes
 from .fetchers import Fetcher, FetchError
-from .naming import describe, name_text
+from .naming import describe, name_text, same_name
 from .registry import SimpleCertificateStore
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
 
@@ -41,10 +41,12 @@ def ca_issuer_urls(cert: Any) -> List[str]:
 
 def is_issued_by(cert: Any, candidate: Any) -> bool:
     """True when ``candidate`` names and signs ``cert`` as its issuer."""
-    if cert.issuer != candidate.subject:
-        return False
+    # Key identifiers first: comparing them is cheap, comparing names that
+    # differ is not.
     aki, ski = cert.authority_key_identifier, candidate.key_identifier
     if aki is not None and ski is not None and aki != ski:
+        return False
+    if not same_name(cert.issuer, candidate.subject):
         return False
     try:
         return verify_signature(candidate.public_key, cert["tbs_certificate"].dump(),
@@ -54,7 +56,7 @@ def is_issued_by(cert: Any, candidate: Any) -> bool:
 
 
 def is_self_signed(cert: Any) -> bool:
-    return cert.self_signed == "maybe" and is_issued_by(cert, cert)
+    return is_issued_by(cert, cert)
 
 
 def _same(a: Any, b: Any) -> bool:
@@ -79,7 +81,7 @@ class ChainBuilder:
     def _known_issuers(self, cert: Any) -> List[Any]:
         found: List[Any] = []
         for store in (self.trust_roots, self.pool):
-            for candidate in store.retrieve_by_name(cert.issuer):
+            for candidate in store:  # is_issued_by compares names after the cheaper key identifiers
                 if is_issued_by(cert, candidate) and not any(_same(candidate, f) for f in found):
                     found.append(candidate)
         return found

@@ -4,6 +4,8 @@ from typing import Any, List, Optional
 
 from asn1crypto import cms
 
+from .naming import same_name
+
 __all__ = ["signed_data_of", "certificates_in", "signer_certificate", "signature_timestamp_tokens"]
 
 
@@ -29,7 +31,7 @@ def certificates_in(content_info: Any) -> List[Any]:
 def _matches(cert: Any, sid: Any) -> bool:
     if sid.name == "issuer_and_serial_number":
         return bool(cert.serial_number == sid.chosen["serial_number"].native
-                    and cert.issuer == sid.chosen["issuer"])
+                    and same_name(cert.issuer, sid.chosen["issuer"]))
     return bool(cert.key_identifier == sid.chosen.native)
 
 

@@ -10,7 +10,7 @@ import datetime
 from typing import Any, Optional
 
 from ..corvane_signature.exceptions import RevokedCertificateError, ValidationError
-from .naming import describe, name_text
+from .naming import describe, name_text, same_name
 from .fetchers import FetchError
 from .ocsp_check import CLOCK_SKEW
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
@@ -20,7 +20,7 @@ __all__ = ["issued_by", "check_crl"]
 
 def issued_by(crl: Any, issuer: Any) -> bool:
     """True when ``crl`` names ``issuer`` as its issuer."""
-    return bool(crl["tbs_cert_list"]["issuer"] == issuer.subject)
+    return same_name(crl["tbs_cert_list"]["issuer"], issuer.subject)
 
 
 def _revocation_entry(crl: Any, serial_number: int) -> Optional[Any]:

@@ -4,8 +4,10 @@ from __future__ import annotations
 
 from typing import Optional, Union
 
+import requests
+
 from ..corvane_signature.exceptions import ValidationError
-from ..corvane_signature.net import DEFAULT_TIMEOUT, display_url, http_request
+from ..corvane_signature.net import DEFAULT_TIMEOUT, HTTPConnections, display_url, http_request
 
 __all__ = ["FetchError", "Fetcher"]
 
@@ -22,10 +24,12 @@ class Fetcher:
     Every distinct request (method, URL and body) goes out at most once; its
     answer, or its failure, is remembered and given again on later calls, so
     a dead server costs one time-out per context and not one per certificate.
+    Requests go through ``session`` when given, else through the fetcher's own.
     """
 
-    def __init__(self, timeout: float = DEFAULT_TIMEOUT) -> None:
+    def __init__(self, timeout: float = DEFAULT_TIMEOUT, session: Optional[requests.Session] = None) -> None:
         self.timeout = timeout
+        self._connections = HTTPConnections(session)
         self._cache: dict[tuple[str, str, Optional[bytes]], Union[bytes, FetchError]] = {}
 
     def _fetch(self, method: str, url: str, what: str, body: Optional[bytes] = None,
@@ -35,7 +39,8 @@ class Fetcher:
             headers = {"Content-Type": content_type} if content_type else None
             try:
                 response = http_request(method, url, FetchError, what, self.timeout,
-                                        data=body, headers=headers)
+                                        data=body, headers=headers,
+                                        session=self._connections.session)
                 content = response.content
                 if len(content) > _MAX_RESPONSE_SIZE:
                     raise FetchError("%s %s sent %d bytes, more than the %d accepted"
@@ -47,6 +52,10 @@ class Fetcher:
         if isinstance(result, FetchError):
             raise FetchError(str(result))
         return result
+
+    def close(self) -> None:
+        """Close the fetcher's own connections (a given session stays open)."""
+        self._connections.close()
 
     def get(self, url: str, what: str) -> bytes:
         """The body of ``GET url``; ``what`` names the server in error messages."""

@@ -1,8 +1,17 @@
-"""Short, readable names of certificates for error messages."""
+"""Comparing X.509 names, and short, readable names of certificates for error messages."""
 
 from typing import Any
 
-__all__ = ["name_text", "describe"]
+__all__ = ["same_name", "name_text", "describe"]
+
+
+def same_name(a: Any, b: Any) -> bool:
+    """Whether two ``x509.Name`` values name the same entity (RFC 5280 comparison).
+
+    Equal encodings settle it at once; only names encoded differently go
+    through asn1crypto's comparison, which string-preps every attribute.
+    """
+    return bool(a.dump() == b.dump() or a == b)
 
 
 def name_text(name: Any) -> str:

@@ -18,10 +18,11 @@ from typing import Any, Optional, Tuple
 
 from asn1crypto import ocsp
 
+from ..corvane_signature.asn1_values import encoded_once
 from ..corvane_signature.exceptions import RevokedCertificateError, ValidationError
 from .chain import is_issued_by
 from .fetchers import FetchError
-from .naming import describe, name_text
+from .naming import describe, name_text, same_name
 from .path_policy import OCSP_SIGNING, PathError, validate_path
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
 
@@ -38,29 +39,29 @@ def _key_bits(cert: Any) -> bytes:
 def _cert_id_matches(cert_id: Any, cert: Any, issuer: Any) -> bool:
     algo = cert_id["hash_algorithm"]["algorithm"].native
     try:
-        name_hash = hashlib.new(algo, issuer.subject.dump()).digest()
+        # The name hash is over the certificate's issuer field; a responder
+        # may have hashed its CA's subject instead, which names the same CA
+        # but may be encoded differently.
+        name_hashes = {hashlib.new(algo, name.dump()).digest() for name in (cert.issuer, issuer.subject)}
         key_hash = hashlib.new(algo, _key_bits(issuer)).digest()
     except ValueError:
         return False
     return bool(cert_id["serial_number"].native == cert.serial_number
-                and cert_id["issuer_name_hash"].native == name_hash
+                and cert_id["issuer_name_hash"].native in name_hashes
                 and cert_id["issuer_key_hash"].native == key_hash)
 
 
 def ocsp_request_for(cert: Any, issuer: Any) -> Any:
     """An OCSPRequest (SHA-1 CertID, the identifier every responder knows) for ``cert``."""
-    return ocsp.OCSPRequest({
-        "tbs_request": {
-            "request_list": [{
-                "req_cert": {
-                    "hash_algorithm": {"algorithm": "sha1"},
-                    "issuer_name_hash": hashlib.sha1(issuer.subject.dump()).digest(),
-                    "issuer_key_hash": hashlib.sha1(_key_bits(issuer)).digest(),
-                    "serial_number": cert.serial_number,
-                },
-            }],
-        },
+    # Encoded from the inside out: asn1crypto re-encodes every nested value
+    # built from Python data again for each level above it.
+    cert_id = encoded_once(ocsp.CertId, {
+        "hash_algorithm": {"algorithm": "sha1"},
+        "issuer_name_hash": hashlib.sha1(cert.issuer.dump()).digest(),
+        "issuer_key_hash": hashlib.sha1(_key_bits(issuer)).digest(),
+        "serial_number": cert.serial_number,
     })
+    return encoded_once(ocsp.OCSPRequest, {"tbs_request": {"request_list": [{"req_cert": cert_id}]}})
 
 
 def _single_response(response: Any, cert: Any, issuer: Any) -> Optional[Any]:
@@ -82,7 +83,7 @@ def responds_for(response: Any, cert: Any, issuer: Any) -> bool:
 
 def _responder_matches(responder_id: Any, cert: Any) -> bool:
     if responder_id.name == "by_name":
-        return bool(responder_id.chosen == cert.subject)
+        return same_name(responder_id.chosen, cert.subject)
     return bool(responder_id.chosen.native == hashlib.sha1(_key_bits(cert)).digest())
 
 

@@ -4,6 +4,8 @@ from typing import Any, Iterable, Iterator, List, Optional
 
 from asn1crypto import x509
 
+from .naming import same_name
+
 __all__ = ["SimpleCertificateStore", "as_certificate"]
 
 
@@ -55,12 +57,12 @@ class SimpleCertificateStore:
 
     def retrieve_by_name(self, name: Any) -> List[Any]:
         """Certificates whose subject is ``name`` (an asn1crypto ``x509.Name``)."""
-        return [cert for cert in self._by_der.values() if cert.subject == name]
+        return [cert for cert in self._by_der.values() if same_name(cert.subject, name)]
 
     def retrieve_by_issuer_serial(self, issuer: Any, serial_number: int) -> Optional[Any]:
         """The certificate with this issuer name and serial number, or None."""
         for cert in self._by_der.values():
-            if cert.serial_number == serial_number and cert.issuer == issuer:
+            if cert.serial_number == serial_number and same_name(cert.issuer, issuer):
                 return cert
         return None
 

@@ -8,13 +8,14 @@ text of requests' own exceptions (which may echo the URL) is not used.
 
 from __future__ import annotations
 
-from typing import Mapping, Optional, Tuple, Union
+import weakref
+from typing import Any, Dict, Hashable, Mapping, Optional, Tuple, Union
 from urllib.parse import urlsplit, urlunsplit
 
 import requests
 from requests.auth import AuthBase
 
-__all__ = ["DEFAULT_TIMEOUT", "display_url", "http_request"]
+__all__ = ["DEFAULT_TIMEOUT", "HTTPConnections", "display_url", "http_request"]
 
 DEFAULT_TIMEOUT = 20.0  # seconds, for connecting and for each read
 
@@ -33,18 +34,71 @@ def display_url(url: object) -> str:
         return "<malformed URL>"
 
 
+class _CallSession(requests.Session):
+    """A session for the requests of one call.
+
+    requests reads proxies and the CA bundle from the environment again for
+    every request (scanning all of ``os.environ`` twice); during one call they
+    do not change, so they are read once per origin and kept with the session.
+    """
+
+    def __init__(self) -> None:
+        super().__init__()
+        self._environment: Dict[Hashable, Any] = {}
+
+    def merge_environment_settings(self, url: Any, proxies: Any, stream: Any, verify: Any,
+                                   cert: Any) -> Any:
+        try:
+            key: Hashable = (urlsplit(url or "")[:2], tuple(sorted((proxies or {}).items())),
+                             stream, verify, cert)
+            hash(key)
+        except (TypeError, ValueError):
+            return super().merge_environment_settings(url, proxies, stream, verify, cert)
+        if key not in self._environment:
+            self._environment[key] = super().merge_environment_settings(url, proxies, stream, verify, cert)
+        return dict(self._environment[key])
+
+
+class HTTPConnections:
+    """The HTTP session one client object sends its requests through.
+
+    Either the caller's session (left open: it is theirs), or one of the
+    object's own, so that its requests to a host share a connection; that
+    one is closed by :meth:`close` or at the latest when the object goes away,
+    so no connection outlives the call that made the object.
+    """
+
+    def __init__(self, session: Optional[requests.Session] = None) -> None:
+        if session is not None and not callable(getattr(session, "request", None)):
+            raise TypeError("session must be a requests.Session, got %s" % type(session).__name__)
+        self._close: Optional[weakref.finalize[[], HTTPConnections]] = None
+        if session is None:
+            session = _CallSession()
+            self._close = weakref.finalize(self, session.close)
+        self.session = session
+
+    def close(self) -> None:
+        """Close the session if it is the object's own; later requests open new connections."""
+        if self._close is not None:
+            self._close()
+
+
 def http_request(method: str, url: str, error_class: type[Exception], what: str, timeout: float,
                  data: Optional[bytes] = None, headers: Optional[Mapping[str, str]] = None,
-                 auth: Union[Tuple[str, str], AuthBase, None] = None) -> requests.Response:
+                 auth: Union[Tuple[str, str], AuthBase, None] = None,
+                 session: Optional[requests.Session] = None) -> requests.Response:
     """Send one request and return the response if its status is 200.
 
-    Anything else raises ``error_class`` with a message naming ``what`` (e.g.
+    It goes through ``session`` when one is given, else through a session
+    made for this request alone.  Any other status, and any transport
+    failure, raises ``error_class`` with a message naming ``what`` (e.g.
     "timestamp server") and the URL.
     """
     where = "%s %s" % (what, display_url(url))
+    sender = requests if session is None else session
     try:
-        response = requests.request(method, url, data=data, headers=headers, auth=auth,
-                                    timeout=timeout, allow_redirects=True)
+        response = sender.request(method, url, data=data, headers=headers, auth=auth,
+                                  timeout=timeout, allow_redirects=True)
     except requests.exceptions.Timeout:
         raise error_class("%s did not answer within %g seconds" % (where, timeout)) from None
     except (requests.exceptions.MissingSchema, requests.exceptions.InvalidSchema,

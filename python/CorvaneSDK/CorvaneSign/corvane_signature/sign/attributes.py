@@ -13,6 +13,8 @@ from typing import Any, Union
 
 from asn1crypto import cms, tsp, x509
 
+from ..asn1_values import encoded_once
+
 __all__ = ["pades_signed_attributes", "DIGEST_ALGORITHM"]
 
 DIGEST_ALGORITHM = "sha256"
@@ -20,15 +22,15 @@ _DIGEST_SIZE = 32
 
 
 def _signing_certificate_v2(cert: Any) -> Any:
-    cert_id = tsp.ESSCertIDv2({
+    cert_id = {
         # hashAlgorithm is left out: its DEFAULT is SHA-256 and DER omits defaults.
         "cert_hash": hashlib.sha256(cert.dump()).digest(),
         "issuer_serial": {
             "issuer": [x509.GeneralName(name="directory_name", value=cert.issuer)],
             "serial_number": cert.serial_number,
         },
-    })
-    return tsp.SigningCertificateV2({"certs": [cert_id]})
+    }
+    return encoded_once(tsp.SigningCertificateV2, {"certs": [cert_id]})
 
 
 def pades_signed_attributes(document_digest: Union[bytes, bytearray], signing_cert: Any) -> Any:
@@ -38,13 +40,13 @@ def pades_signed_attributes(document_digest: Union[bytes, bytearray], signing_ce
     if not isinstance(signing_cert, x509.Certificate):
         raise TypeError("signing certificate must be an asn1crypto x509.Certificate")
     attrs = [
-        cms.CMSAttribute({"type": "content_type", "values": ["data"]}),
-        cms.CMSAttribute({"type": "message_digest", "values": [bytes(document_digest)]}),
-        cms.CMSAttribute({
+        encoded_once(cms.CMSAttribute, {"type": "content_type", "values": ["data"]}),
+        encoded_once(cms.CMSAttribute, {"type": "message_digest", "values": [bytes(document_digest)]}),
+        encoded_once(cms.CMSAttribute, {
             "type": "signing_certificate_v2",
             "values": [_signing_certificate_v2(signing_cert)],
         }),
     ]
     # DER orders a SET OF by the encodings of its members.
     attrs.sort(key=lambda attr: attr.dump())
-    return cms.CMSAttributes(attrs)
+    return encoded_once(cms.CMSAttributes, attrs)

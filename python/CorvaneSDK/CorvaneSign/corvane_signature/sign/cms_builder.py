@@ -6,6 +6,7 @@ from asn1crypto import algos, cms, core
 
 from ...corvane_certvalidator.naming import describe
 from ..exceptions import SigningError
+from ..asn1_values import encoded_once
 
 __all__ = ["signature_algorithm_for", "signature_size_for", "build_signed_data"]
 
@@ -42,6 +43,7 @@ def build_signed_data(signing_cert: Any, signature_value: bytes, signed_attrs: A
     """A ``cms.ContentInfo`` holding a detached SignedData with one SignerInfo.
 
     ``certificates`` join the signer's certificate, each only once (DER sorts the set).
+    The container is encoded once: its dump() gives those bytes without re-encoding.
     """
     embedded = []
     seen = set()
@@ -63,12 +65,13 @@ def build_signed_data(signing_cert: Any, signature_value: bytes, signed_attrs: A
     }
     if unsigned_attrs:
         signer_info["unsigned_attrs"] = cms.CMSAttributes(unsigned_attrs)
-    signed_data = cms.SignedData({
+    signed_data = {
         "version": "v1",
         "digest_algorithms": [algos.DigestAlgorithm({"algorithm": md_algorithm})],
         "encap_content_info": {"content_type": "data"},
         "certificates": embedded,
         "signer_infos": [cms.SignerInfo(signer_info)],
-    })
-    return cms.ContentInfo({"content_type": "signed_data", "content": signed_data})
+    }
+    return encoded_once(cms.ContentInfo, {"content_type": "signed_data",
+                                          "content": cms.SignedData(signed_data)})
 

@@ -3,11 +3,13 @@
 import os
 from typing import Any, Optional, Protocol, Union
 
+import requests
 from asn1crypto import algos, cms, core, tsp
 from requests.auth import AuthBase
 
+from ..asn1_values import encoded_once
 from ..exceptions import TimestampError
-from ..net import DEFAULT_TIMEOUT, display_url, http_request
+from ..net import DEFAULT_TIMEOUT, HTTPConnections, display_url, http_request
 from ...corvane_certvalidator.decoding import decode_all
 from .token_check import check_timestamp_token
 
@@ -49,17 +51,25 @@ class HTTPTimeStamper:
 
     ``auth`` is any requests authentication object (for example
     ``requests.auth.HTTPBasicAuth``); ``timeout`` bounds connecting and each
-    read, in seconds.  A token is accepted only when the server granted it,
-    it answers our nonce and imprint, and its signature verifies with the TSA
-    certificate it carries (which must be certified for time stamping).
+    read, in seconds.  Requests go through ``session`` when one is given,
+    otherwise through a session of this object's own (see ``close``).  A
+    token is accepted only when the server granted it, it answers our nonce
+    and imprint, and its signature verifies with the TSA certificate it
+    carries (which must be certified for time stamping).
     """
 
-    def __init__(self, url: str, auth: Optional[AuthBase] = None, timeout: float = DEFAULT_TIMEOUT) -> None:
+    def __init__(self, url: str, auth: Optional[AuthBase] = None, timeout: float = DEFAULT_TIMEOUT,
+                 session: Optional[requests.Session] = None) -> None:
         if not isinstance(url, str) or not url:
             raise TimestampError("timestamp server URL must be a non-empty string")
         self.url = url
         self.auth = auth
         self.timeout = timeout
+        self._connections = HTTPConnections(session)
+
+    def close(self) -> None:
+        """Close this object's own connections (a given session stays open)."""
+        self._connections.close()
 
     def __repr__(self) -> str:
         return "HTTPTimeStamper(%r)" % display_url(self.url)
@@ -76,12 +86,13 @@ class HTTPTimeStamper:
                 or len(message_digest) != _DIGEST_SIZES[md_algorithm]:
             raise TimestampError("message digest must be %d bytes of %s"
                                  % (_DIGEST_SIZES[md_algorithm], md_algorithm))
-        return tsp.TimeStampReq({
+        imprint = encoded_once(tsp.MessageImprint, {
+            "hash_algorithm": algos.DigestAlgorithm({"algorithm": md_algorithm}),
+            "hashed_message": bytes(message_digest),
+        })
+        return encoded_once(tsp.TimeStampReq, {
             "version": "v1",
-            "message_imprint": {
-                "hash_algorithm": algos.DigestAlgorithm({"algorithm": md_algorithm}),
-                "hashed_message": bytes(message_digest),
-            },
+            "message_imprint": imprint,
             "nonce": int.from_bytes(os.urandom(8), "big"),
             "cert_req": True,
         })
@@ -89,14 +100,15 @@ class HTTPTimeStamper:
     def timestamp(self, message_digest: Union[bytes, bytearray], md_algorithm: str = "sha256") -> Any:
         """Obtain and check a TimeStampToken (``cms.ContentInfo``) for ``message_digest``."""
         request = self.request_for(message_digest, md_algorithm)
+        nonce = request["nonce"].native
         response = http_request("POST", self.url, TimestampError, "timestamp server", self.timeout,
                                 data=request.dump(),
                                 headers={"Content-Type": "application/timestamp-query"},
-                                auth=self.auth)
+                                auth=self.auth, session=self._connections.session)
         try:
             reply = TimeStampResp.load(response.content)
             # The token's bytes as received: once asn1crypto has parsed inside a
-            # value it re-encodes it on every dump, certificate by certificate.
+            # value it may re-encode it on every dump, certificate by certificate.
             token_der = reply["time_stamp_token"].dump()
             status_info = reply["status"]
             status = status_info["status"].native
@@ -105,11 +117,13 @@ class HTTPTimeStamper:
             raise self._fail("answer is not an RFC 3161 timestamp response") from None
         if status not in ("granted", "granted_with_mods"):
             raise self._fail("request rejected: %s" % _failure_text(status_info))
-        token = reply["time_stamp_token"]
-        if not token:
+        if not reply["time_stamp_token"]:
             raise self._fail("granted response carries no timestamp token")
         try:
-            check_timestamp_token(token, message_digest, md_algorithm, nonce=request["nonce"].native)
+            # Checked on a copy parsed only as far as the check reads, so
+            # that its signed attributes' DER is still the received one.
+            check_timestamp_token(cms.ContentInfo.load(token_der), message_digest, md_algorithm,
+                                  nonce=nonce)
         except TimestampError as exc:
             raise self._fail(str(exc)) from None
         except (ValueError, TypeError, KeyError) as exc:

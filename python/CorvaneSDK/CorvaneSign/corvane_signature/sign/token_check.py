@@ -117,11 +117,13 @@ def check_token_integrity(token: Any, message_digest: Union[bytes, bytearray], m
     tsa_cert = signer_certificate(signed_data, signer_info)
     if tsa_cert is None:
         raise TimestampError("timestamp token does not carry the TSA certificate")
-    subject = describe(tsa_cert)
 
     signed_attrs = signer_info["signed_attrs"]
     if not signed_attrs:
         raise TimestampError("timestamp token's signer has no signed attributes")
+    # Taken before the attributes are parsed: parsing fills in DEFAULT fields,
+    # after which every dump re-encodes them.
+    attrs_der = signed_attrs_der(signer_info)
     digest_algo = signer_info["digest_algorithm"]["algorithm"].native
     content_types = _attr_values(signed_attrs, "content_type")
     digests = _attr_values(signed_attrs, "message_digest")
@@ -135,11 +137,12 @@ def check_token_integrity(token: Any, message_digest: Union[bytes, bytearray], m
         raise TimestampError("bad signature: the token's message digest does not match its TSTInfo")
     _check_ess_certificate(signed_attrs, tsa_cert)
     try:
-        valid = verify_signature(tsa_cert.public_key, signed_attrs_der(signer_info),
+        valid = verify_signature(tsa_cert.public_key, attrs_der,
                                  signer_info["signature"].native,
                                  signer_info["signature_algorithm"], digest_algo)
     except UnsupportedSignatureAlgorithm as exc:
         raise TimestampError("timestamp token signature cannot be checked: %s" % exc)
     if not valid:
-        raise TimestampError("bad signature: the token does not verify with TSA certificate %s" % subject)
+        raise TimestampError("bad signature: the token does not verify with TSA certificate %s"
+                             % describe(tsa_cert))
     return tst_info, tsa_cert

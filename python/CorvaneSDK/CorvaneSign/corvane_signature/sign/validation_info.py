@@ -13,6 +13,7 @@ from asn1crypto import cms
 from ..exceptions import ValidationError, ValidationInfoUnavailableError
 from .... import _pdfengine
 from ..pdf_utils.file_input import FileInput, engine_piece
+from ...corvane_certvalidator.naming import same_name
 
 __all__ = ["ValidationData", "require_gathering", "gather_validation_data", "signer_certificates",
            "vri_key", "dss_update"]
@@ -74,7 +75,7 @@ def _signer_of(signed_data: Any) -> Optional[Any]:
             continue
         cert = choice.chosen
         if sid.name == "issuer_and_serial_number":
-            if cert.issuer == sid.chosen["issuer"] and cert.serial_number == sid.chosen["serial_number"].native:
+            if same_name(cert.issuer, sid.chosen["issuer"]) and cert.serial_number == sid.chosen["serial_number"].native:
                 return cert
         elif cert.key_identifier == sid.chosen.native:
             return cert

@@ -1,24 +1,23 @@
 // Second phase: build the CMS container around the service's signature value,
 // timestamp it, and finish the prepared document with long-term validation data.
-#include "arguments.hh"
-#include "coroutine.hh"
-#include "functions.hh"
 #include "interruption.hh"
-#include "module.hh"
+#include "signing.hh"
 
-namespace corvane::sign {
-namespace {
+namespace corvane::procedures {
 
-py::Coroutine proceed_with_signing_body(py::Globals names, py::Object input_file, py::Object field_name,
-                                        py::Object prep_digest, py::Object output_handle,
-                                        py::Object signature, py::Object certificate,
-                                        py::Object timestamp_url, py::Object timestamp_username,
-                                        py::Object timestamp_password) {
-    py::Object timestamper = names["timestamps"].attr("HTTPTimeStamper")(timestamp_url);
-    if (timestamp_username.truthy() && timestamp_password.truthy()) {
-        py::Object new_timestamper = names["timestamps"].attr("HTTPTimeStamper");
-        py::Object auth = names["HTTPBasicAuth"](timestamp_username, timestamp_password);
-        timestamper = new_timestamper(timestamp_url, py::kw("auth", auth));
+py::Coroutine completion(py::Names names, SigningOptions options, py::Object input_file, py::Object field_name,
+                         py::Object prep_digest, py::Object output_handle, py::Object signature,
+                         py::Object certificate, py::Object timestamp_url, py::Object timestamp_username,
+                         py::Object timestamp_password) {
+    // B-B has no signature timestamp.
+    py::Object timestamper = py::none();
+    if (options.level != Level::b_b) {
+        timestamper = names["timestamps"].attr("HTTPTimeStamper")(timestamp_url);
+        if (timestamp_username.truthy() && timestamp_password.truthy()) {
+            py::Object new_timestamper = names["timestamps"].attr("HTTPTimeStamper");
+            py::Object auth = names["HTTPBasicAuth"](timestamp_username, timestamp_password);
+            timestamper = new_timestamper(timestamp_url, py::kw("auth", auth));
+        }
     }
 
     py::Object cert_registry = names["SimpleCertificateStore"]();
@@ -48,8 +47,8 @@ py::Coroutine proceed_with_signing_body(py::Globals names, py::Object input_file
     py::Object dss_settings = names["DSSContentSettings"](py::kw("include_vri", py::boolean(false)));
     py::Object signature_meta = new_metadata(
         py::kw("field_name", field_name),
-        py::kw("embed_validation_info", py::boolean(true)),
-        py::kw("use_pades_lta", py::boolean(true)),
+        py::kw("embed_validation_info", py::boolean(options.level >= Level::b_lt)),
+        py::kw("use_pades_lta", py::boolean(options.level == Level::b_lta)),
         py::kw("subfilter", pades),
         py::kw("validation_context", validation_context),
         py::kw("md_algorithm", py::str("sha256")),
@@ -77,21 +76,4 @@ py::Coroutine proceed_with_signing_body(py::Globals names, py::Object input_file
     co_return py::none();
 }
 
-}  // namespace
-
-py::Object proceed_with_signing(const py::Object& module, PyObject* args, PyObject* kwargs) {
-    static constexpr py::Parameters<9> parameters{
-        "proceed_with_signing",
-        {"input_file", "field_name", "prep_digest", "output_handle", "signature", "certificate",
-         "timestamp_url", "timestamp_username", "timestamp_password"}};
-    auto [input_file, field_name, prep_digest, output_handle, signature, certificate, timestamp_url,
-          timestamp_username, timestamp_password] = parameters.bind(args, kwargs);
-    return py::make_coroutine(
-        py::coroutine_type(module),
-        proceed_with_signing_body(py::Globals(module), input_file, field_name, prep_digest, output_handle,
-                                  signature, certificate, timestamp_url, timestamp_username,
-                                  timestamp_password),
-        "proceed_with_signing");
-}
-
-}  // namespace corvane::sign
+}  // namespace corvane::procedures

@@ -1,0 +1,13 @@
+# The Client's face of the shared signing and timestamping procedures (private).
+from typing import Any, Coroutine, Dict, Mapping, MutableMapping
+
+def sign(table: Mapping[str, Any], options: MutableMapping[str, Any], input_file: Any, output_file: Any,
+         api_token: str, tenant_id: str, pki: str, user_id: Any, email: Any) -> Coroutine[Any, Any, Dict[str, Any]]: ...
+def prep_document(table: Mapping[str, Any], options: MutableMapping[str, Any], input_file: Any, field_name: str,
+                  reason: str) -> Coroutine[Any, Any, Any]: ...
+def proceed_with_signing(table: Mapping[str, Any], options: MutableMapping[str, Any], input_file: Any,
+                         field_name: str, prep_digest: Any, output_handle: Any, signature: bytes, certificate: Any,
+                         timestamp_url: Any, timestamp_username: Any,
+                         timestamp_password: Any) -> Coroutine[Any, Any, None]: ...
+def timestamp(table: Mapping[str, Any], options: Mapping[str, Any], input_file: Any, output_file: Any,
+              api_token: str, tenant_id: str) -> Dict[str, Any]: ...

@@ -1,0 +1,88 @@
+"""Which HTTP session the library's own requests (timestamp, OCSP, CRL, AIA) go through."""
+
+import asyncio
+import hashlib
+import threading
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+import requests
+
+from CorvaneSDK.CorvaneSign.corvane_certvalidator import ValidationContext
+from CorvaneSDK.CorvaneSign.corvane_certvalidator.fetchers import Fetcher
+from CorvaneSDK.CorvaneSign.corvane_signature.sign.signers import ExternalSigner
+from CorvaneSDK.CorvaneSign.corvane_signature.sign.timestamps import HTTPTimeStamper
+
+
+class _RecordingSession(requests.Session):
+    def __init__(self):
+        super().__init__()
+        self.urls = []
+        self.closed = False
+
+    def request(self, method, url, *args, **kwargs):
+        self.urls.append(url)
+        return super().request(method, url, *args, **kwargs)
+
+    def close(self):
+        self.closed = True
+        super().close()
+
+
+def test_a_given_session_carries_every_request_and_stays_open(sandbox):
+    digest = hashlib.sha256(b"document").digest()
+    signature, cert = sandbox.sign_digest(digest, pki="ecdsa")
+    sandbox.clear_requests()
+    sandbox.faults.ocsp_down()  # so that CRLs are fetched too
+    session = _RecordingSession()
+    signer = ExternalSigner(signing_cert=cert, signature_value=signature)
+    attrs = asyncio.run(signer.signed_attrs(digest, "sha256"))
+    stamper = HTTPTimeStamper(sandbox.open_tsa_url, session=session)
+    container = asyncio.run(signer.async_sign_prescribed_attributes("sha256", signed_attrs=attrs,
+                                                                    timestamper=stamper))
+    context = ValidationContext(allow_fetching=True, session=session)
+    context.collect_for_cms(container)
+    stamper.close()
+    context.close()
+
+    kinds = {url[len(sandbox.url):].split("/")[1] for url in session.urls}
+    assert kinds == {"TSS", "ocsp", "crl", "aia"}  # TSS: the open timestamp server
+    assert len(session.urls) == len(sandbox.requests)
+    assert not session.closed
+
+
+class _KeepAliveHandler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def do_GET(self):
+        self.server.peers.append(self.client_address)
+        self.send_response(200)
+        self.send_header("Content-Length", "2")
+        self.end_headers()
+        self.wfile.write(b"ok")
+
+    def finish(self):
+        super().finish()
+        self.server.closed.set()
+
+    def log_message(self, *args):
+        pass
+
+
+def test_own_session_reuses_one_connection_and_closes_with_its_owner():
+    server = ThreadingHTTPServer(("127.0.0.1", 0), _KeepAliveHandler)
+    server.peers, server.closed = [], threading.Event()
+    thread = threading.Thread(target=server.serve_forever, daemon=True)
+    thread.start()
+    try:
+        base = "http://127.0.0.1:%d" % server.server_address[1]
+        fetcher = Fetcher(timeout=5)
+        assert fetcher.get(base + "/a", "test server") == b"ok"
+        assert fetcher.get(base + "/b", "test server") == b"ok"
+        assert len(server.peers) == 2 and server.peers[0] == server.peers[1]
+        assert not server.closed.is_set()
+        del fetcher  # the call that made it is over: its connection must not linger
+        assert server.closed.wait(10)
+    finally:
+        server.shutdown()
+        server.server_close()
+        thread.join()
