@@ -2,12 +2,11 @@
 the Client, as verification, the rendered page and the signature dictionary
 show them."""
 
-import json
 
 import pytest
 
 from CorvaneSDK import Appearance, PdfError
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from CorvaneSDK import _pdfengine
 from CorvaneSDK.verification.pdf_values import text
 from support.rendering import render_page
 
@@ -16,7 +15,7 @@ BOX = (300, 100, 520, 150)
 
 def signature_dictionary(data, field):
     values = dict(_pdfengine.signature_values(_pdfengine.open(data)))
-    return json.loads(values[field])
+    return values[field]
 
 
 @pytest.mark.parametrize("certify", [1, 2, 3])

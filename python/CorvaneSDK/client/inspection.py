@@ -3,10 +3,9 @@
 from __future__ import annotations
 
 import datetime
-import json
 from typing import Any, Optional, Tuple
 
-from ..CorvaneSign.corvane_signature.pdf_utils import _pdfengine
+from .. import _pdfengine
 from ..verification.pdf_values import pdf_date
 
 __all__ = ["signature_times"]
@@ -35,9 +34,9 @@ def signature_times(document: bytes, field: str) -> Tuple[Optional[datetime.date
 
     engine_document = _pdfengine.open(document)
     signing_time = None
-    for name, value_json in _pdfengine.signature_values(engine_document):
-        if name == field:
-            signing_time = pdf_date(json.loads(value_json).get("/M"))
+    for value in _pdfengine.signature_values(engine_document):
+        if value.field == field:
+            signing_time = pdf_date(value.value.get("/M"))
     timestamp_time = None
     for name, kind, _subfilter, _range, contents in engine_document.signatures():
         if name != field:
