@@ -22,14 +22,16 @@ _DIGEST_SIZE = 32
 
 
 def _signing_certificate_v2(cert: Any) -> Any:
-    cert_id = {
+    # Encoded from the inside out, each level once (see encoded_once).
+    issuer_serial = encoded_once(tsp.IssuerSerial, {
+        "issuer": [x509.GeneralName(name="directory_name", value=cert.issuer)],
+        "serial_number": cert.serial_number,
+    })
+    cert_id = encoded_once(tsp.ESSCertIDv2, {
         # hashAlgorithm is left out: its DEFAULT is SHA-256 and DER omits defaults.
         "cert_hash": hashlib.sha256(cert.dump()).digest(),
-        "issuer_serial": {
-            "issuer": [x509.GeneralName(name="directory_name", value=cert.issuer)],
-            "serial_number": cert.serial_number,
-        },
-    }
+        "issuer_serial": issuer_serial,
+    })
     return encoded_once(tsp.SigningCertificateV2, {"certs": [cert_id]})
 
 

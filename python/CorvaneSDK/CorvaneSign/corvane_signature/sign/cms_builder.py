@@ -70,7 +70,7 @@ def build_signed_data(signing_cert: Any, signature_value: bytes, signed_attrs: A
         "digest_algorithms": [algos.DigestAlgorithm({"algorithm": md_algorithm})],
         "encap_content_info": {"content_type": "data"},
         "certificates": embedded,
-        "signer_infos": [cms.SignerInfo(signer_info)],
+        "signer_infos": [encoded_once(cms.SignerInfo, signer_info)],
     }
     return encoded_once(cms.ContentInfo, {"content_type": "signed_data",
                                           "content": cms.SignedData(signed_data)})
