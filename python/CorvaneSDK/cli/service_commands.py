@@ -73,13 +73,11 @@ def _client(arguments: argparse.Namespace, token: Optional[str]) -> Any:
     if arguments.test:
         settings["tsa_url"] = arguments.test_tsa_url or _default("DUMMY_HTTP_TS")
     service_url = arguments.service_url or _default("CRVN_DOMAIN_URL")
-    tenant = arguments.tenant
-    if not _service_needed(arguments):
-        # Timestamps from the test server need no token or tenant. The Client
-        # takes both all the same; it never sends them in that case.
-        token, tenant = token or _UNUSED, tenant or _UNUSED
+    # _read_token made sure of both where the service is used. Timestamps from
+    # the test server need neither; the Client takes them all the same and
+    # never sends them in that case.
     try:
-        return Client(service_url, token, tenant, **settings)
+        return Client(service_url, token or _UNUSED, arguments.tenant or _UNUSED, **settings)
     except ValueError as error:
         raise _failure(error, token) from None
 
