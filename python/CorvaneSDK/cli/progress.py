@@ -86,9 +86,10 @@ class Console:
             return
         share = self._done_bytes / self._total if self._total else self._done_files / len(self._sizes)
         filled = int(share * _WIDTH)
-        line = "\r\x1b[K[%s%s] %d/%d files, %.0f/%.0f MB" % (
-            "#" * filled, "-" * (_WIDTH - filled), self._done_files, len(self._sizes),
-            self._done_bytes / _MB, self._total / _MB)
+        line = "\r\x1b[K[%s%s] %d/%d files" % ("#" * filled, "-" * (_WIDTH - filled), self._done_files,
+                                                len(self._sizes))
+        if self._total >= _MB:
+            line += ", %.0f/%.0f MB" % (self._done_bytes / _MB, self._total / _MB)
         if self._current is not None:
             line += "  %s %.1f s" % (self._current, time.monotonic() - self._started)
         self._stream.write(line)

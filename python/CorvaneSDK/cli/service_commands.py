@@ -129,8 +129,8 @@ def _operate(token: Optional[str], call: Callable[[Source, Optional[str]], Any])
 
 
 def _details(result: Any) -> str:
-    field, level = getattr(result, "field", None), getattr(result, "level", None)
-    return " (%s, %s)" % (field, level) if field and level else ""
+    facts = [fact for fact in (result.field, getattr(result, "level", None)) if fact]
+    return " (%s)" % ", ".join(facts) if facts else ""
 
 
 def _sign(arguments: argparse.Namespace) -> int:
