@@ -143,7 +143,6 @@ def test_each_failure_is_one_line_with_its_exit_code(corvane, sandbox, at_sandbo
     (["--visible", "0:10,10,100,50"], "page"),
     (["--visible", "1:10,10,10,50"], "no area"),
     (["--level", "B-X"], "B-X"),
-    (["--certify", "4"], "4"),
     (["--timeout", "0"], "above 0"),
     (["--field", " "], "field"),
     (["--out-dir", "DIR", "a/x.pdf", "b/x.pdf"], "same output: x.pdf"),

@@ -11,13 +11,10 @@ import argparse
 import contextlib
 import os
 import sys
-import tempfile
 from types import ModuleType
 from typing import Any, Iterator, List, Optional, Tuple
 
 from .errors import CommandError
-from .report_text import render_report
-from .verify_command import load_trust_roots, verify_file
 
 __all__ = ["add_demo_parser", "DEFAULT_OUTPUT", "sample_pdf"]
 
@@ -81,13 +78,19 @@ def _sign_in_sandbox(source: str, label: str, output: str) -> List[Any]:
             if file_identity(output) in (None, before):
                 raise CommandError("the sandbox refused to sign: no output was written")
             _say("Wrote %s; verifying it, trusting only the sandbox root certificate" % output)
+            from .verify_command import load_trust_roots
             return load_trust_roots([sandbox.root_cert_path])
     except OSError as error:
         raise CommandError("the sandbox cannot start: %s" % error) from None
 
 
 def _demo(arguments: argparse.Namespace) -> int:
+    # Here, not at the top: the other commands build this one's parser too.
+    import tempfile
+
     from ..verification.verdicts import exit_code
+    from .report_text import render_report
+    from .verify_command import verify_file
     output = arguments.output or DEFAULT_OUTPUT
     with tempfile.TemporaryDirectory(prefix="corvane-demo-") as folder:
         source = label = arguments.input
