@@ -4,13 +4,15 @@
     python bench/whole_process.py [PDF]
 
 Prints, as JSON, the median of five runs of each: the cumulative import time
-of ``CorvaneSDK.sign`` as ``python -X importtime`` reports it, the wall time
-of ``python -c "import CorvaneSDK.sign"``, and the wall time of the command.
+of ``CorvaneSDK.sign`` as ``python -X importtime`` reports it, and the wall and
+CPU (user + system) time of a bare interpreter, of ``python -c "import
+CorvaneSDK.sign"`` and of the command.
 The load average is printed beside them: the machine may be shared.
 """
 
 import json
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -37,10 +39,19 @@ def import_time(module):
     raise RuntimeError("no import time reported for %s" % module)
 
 
-def wall(command, env=None):
-    start = time.perf_counter()
+def run(command, env=None):
+    """(wall seconds, CPU seconds: user + system) of ``command`` as a child process."""
+    before, start = resource.getrusage(resource.RUSAGE_CHILDREN), time.perf_counter()
     subprocess.run(command, check=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return time.perf_counter() - start
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return wall, after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime
+
+
+def medians(command, env=None):
+    runs = [run(command, env) for _ in range(RUNS)]
+    return {"wall": statistics.median(wall for wall, _ in runs),
+            "cpu": statistics.median(cpu for _, cpu in runs)}
 
 
 def main(argv):
@@ -48,18 +59,18 @@ def main(argv):
     load_before = os.getloadavg()
     result = {
         "import_sign": statistics.median(import_time("CorvaneSDK.sign") for _ in range(RUNS)),
-        "import_sign_wall": statistics.median(
-            wall([sys.executable, "-c", "import CorvaneSDK.sign"]) for _ in range(RUNS)),
+        "bare_interpreter": medians([sys.executable, "-c", "pass"]),
+        "import_sign_process": medians([sys.executable, "-c", "import CorvaneSDK.sign"]),
     }
     with SandboxProcess() as sandbox, tempfile.TemporaryDirectory() as folder:
         env = dict(os.environ, CORVANE_API_TOKEN=sandbox.api_token)
         command = [sys.executable, "-m", "CorvaneSDK", "sign", path, os.path.join(folder, "out.pdf"),
                    "--tenant", sandbox.tenant_id, "--pki", "rsa", "--user-id", sandbox.user_id, "--test",
                    "--service-url", sandbox.url, "--test-tsa-url", sandbox.open_tsa_url]
-        wall(command, env)  # the first run fills the page cache
-        result["sign_command_wall"] = statistics.median(wall(command, env) for _ in range(RUNS))
+        run(command, env)  # the first run fills the page cache
+        result["sign_command"] = medians(command, env)
     result["load_average"] = [load_before, os.getloadavg()]
-    print(json.dumps(result, indent=1))
+    print(json.dumps(result))
 
 
 if __name__ == "__main__":

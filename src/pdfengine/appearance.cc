@@ -99,8 +99,12 @@ std::array<double, 2> user_space(const std::array<double, 4>& area, int rotation
 }
 
 std::string win_ansi(const std::string& utf8) {
+    // qpdf knows the encoding's small tilde (0x98) only as U+0303; people type U+02DC.
+    std::string text = utf8;
+    for (std::size_t at = text.find("\xCB\x9C"); at != std::string::npos; at = text.find("\xCB\x9C", at))
+        text.replace(at, 2, "\xCC\x83");
     std::string encoded;
-    bool complete = QUtil::utf8_to_win_ansi(utf8, encoded, '?');
+    bool complete = QUtil::utf8_to_win_ansi(text, encoded, '?');
     bool drawable = std::all_of(encoded.begin(), encoded.end(), [](char c) {
         return kHelveticaWidths[static_cast<unsigned char>(c)] != 0;
     });

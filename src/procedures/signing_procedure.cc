@@ -1,4 +1,5 @@
 // The whole signing run, shared by both faces.
+#include "credentials.hh"
 #include "document_output.hh"
 #include "input_identity.hh"
 #include "interruption.hh"
@@ -86,11 +87,10 @@ py::Coroutine signing_procedure(py::Names names, TimestampSource source, Signing
     if (options.level == Level::b_b) {
         // No timestamp at all: the service's timestamp credentials are not needed.
     } else if (source == TimestampSource::service) {
-        py::Object credentials = names["decrypt_data"](signing_response["_t"], api_token);
-        py::Object timestamp_info = names["json"].attr("loads")(credentials.attr("decode")(py::str("utf-8")));
-        timestamp_url = timestamp_info["ts_url"];
-        timestamp_username = timestamp_info["ts_username"];
-        timestamp_password = timestamp_info["ts_password"];
+        TimestampCredentials credentials = service_timestamp_credentials(names, signing_response["_t"], api_token);
+        timestamp_url = credentials.url;
+        timestamp_username = credentials.username;
+        timestamp_password = credentials.password;
     } else {
         timestamp_url = names["DUMMY_HTTP_TS"];
     }

@@ -3,6 +3,7 @@
 // timestamp to a PDF.  Every Exception is reported as printed lines.
 #include "timestamping.hh"
 
+#include "credentials.hh"
 #include "document_output.hh"
 #include "input_identity.hh"
 #include "output_failure.hh"
@@ -23,15 +24,11 @@ py::Object service_timestamper(const py::Names& names, const py::Object& api_tok
         names.print(py::str("Error: get timestamp info"));
         return py::Object();
     }
-    py::Object credentials = names["decrypt_data"](timestamp_info_response["_t"], api_token);
-    py::Object timestamp_info = names["json"].attr("loads")(credentials.attr("decode")(py::str("utf-8")));
-
+    TimestampCredentials credentials =
+        service_timestamp_credentials(names, timestamp_info_response["_t"], api_token);
     py::Object new_timestamper = names["timestamps"].attr("HTTPTimeStamper");
-    py::Object ts_url = timestamp_info["ts_url"];
     py::Object new_auth = names["HTTPBasicAuth"];
-    py::Object ts_username = timestamp_info["ts_username"];
-    py::Object ts_password = timestamp_info["ts_password"];
-    return new_timestamper(ts_url, py::kw("auth", new_auth(ts_username, ts_password)));
+    return new_timestamper(credentials.url, py::kw("auth", new_auth(credentials.username, credentials.password)));
 }
 
 }  // namespace

@@ -10,14 +10,14 @@ from CorvaneSDK import Client, CorvaneError, OutputError, PdfError
 from CorvaneSDK.sandbox.paths import AUTH_TSA_PATH, OPEN_TSA_PATH
 
 
-@pytest.mark.parametrize("level, source_kind, destination_kind, own_tsa", [
-    ("B-B", "stream", "stream", False),
-    ("B-T", "bytes", "none", True),
-    ("B-LT", "path", "none", False),
-    ("B-LTA", "path", "path", False),
+@pytest.mark.parametrize("level, source_kind, destination_kind, own_tsa, pki", [
+    ("B-B", "stream", "stream", False, "rsa"),
+    ("B-T", "bytes", "none", True, "rsa"),
+    ("B-LT", "path", "none", False, "ecdsa"),
+    ("B-LTA", "path", "path", False, "rsa"),
 ])
 def test_levels_inputs_and_outputs(sandbox, client, pdf, tmp_path, report_of, level, source_kind, destination_kind,
-                                   own_tsa):
+                                   own_tsa, pki):
     if own_tsa:
         client = Client(sandbox.url, sandbox.api_token, sandbox.tenant_id, tsa_url=sandbox.open_tsa_url)
     source_path = tmp_path / "in.pdf"
@@ -26,7 +26,7 @@ def test_levels_inputs_and_outputs(sandbox, client, pdf, tmp_path, report_of, le
     stream = io.BytesIO()
     destination = {"stream": stream, "none": None, "path": str(tmp_path / "out.pdf")}[destination_kind]
 
-    result = client.sign(source, destination, level=level)
+    result = client.sign(source, destination, level=level, pki=pki)
 
     signed = {"stream": stream.getvalue, "none": lambda: result.output,
               "path": lambda: (tmp_path / "out.pdf").read_bytes()}[destination_kind]()

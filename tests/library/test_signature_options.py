@@ -78,6 +78,13 @@ def test_visible_signature_is_drawn_upright_in_its_box(pki, case):
     assert values[0]["value"]["/ContactInfo"] == "u:jurgen@example.test"
 
 
+def test_every_character_the_font_has_passes_both_checks(pki):
+    shown = [code for code in range(0x20, 0x100) if code not in (0x7F, 0x81, 0x8D, 0x8F, 0x90, 0x9D)]
+    text = bytes(shown).decode("cp1252")
+    lines = [text[at:at + 32] for at in range(0, len(text), 32)]
+    prepare(pki, sample_pdfs.document(), appearance=SignatureAppearance(1, (0, 0, 612, 792), lines))
+
+
 @pytest.mark.parametrize("make, words", [
     (lambda: SignatureAppearance(1, (10, 10, 200, 60), ["Łukasz"]), r"U\+0141"),
     (lambda: SignatureAppearance(1, (10, 10, 200, 60), ["tab\there"]), r"U\+0009"),

@@ -27,7 +27,6 @@ from .turns import WORK_TURN
 __all__ = ["Client"]
 
 _T = TypeVar("_T")
-PKIS = ("rsa", "ecdsa")
 
 
 def _text_option(name: str, value: Optional[str]) -> Optional[str]:
@@ -103,9 +102,10 @@ class Client:
         destination = check_destination(destination)
         connection = ServiceConnection(self.service_url, self.timeout, self.retries)
         table = signing_table(connection, options, self.timeout, self.retries, self.tsa_url)
-        procedure = _procedures.sign(table, options, document, destination, self.__api_token, self.tenant_id,
-                                     pki, user_id, email)
-        record = self._run(lambda: asyncio.run(procedure), connection, table)
+        record = self._run(lambda: asyncio.run(_procedures.sign(table, options, document, destination,
+                                                                self.__api_token, self.tenant_id, pki, user_id,
+                                                                email)),
+                           connection, table)
         signing_time, timestamp_time = signature_times(record["document"], record["field"])
         return SignResult(output=self._output(destination, record), field=record["field"],
                           signer=record["signer"], signing_time=signing_time, timestamp_time=timestamp_time,
@@ -115,8 +115,9 @@ class Client:
                          reason: Optional[str], location: Optional[str], contact: Optional[str],
                          appearance: Optional[Appearance], certify: Optional[int],
                          level: str) -> Dict[str, Any]:
-        if pki not in PKIS:
-            raise ValueError("pki must be one of %s, not %r" % (", ".join(PKIS), pki))
+        # The service interprets the PKI name (e.g. "rsa", "ecdsa"); it refuses names it does not know.
+        if not isinstance(pki, str) or not pki:
+            raise ValueError("pki must be a non-empty str, not %r" % (pki,))
         if level not in LEVELS:
             raise ValueError("level must be one of %s, not %r" % (", ".join(LEVELS), level))
         for name, value in (("user_id", user_id), ("email", email), ("reason", reason),

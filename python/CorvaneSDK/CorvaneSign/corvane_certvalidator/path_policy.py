@@ -177,19 +177,21 @@ def validate_path(cert: Any, intermediates: Iterable[Any], trust_roots: Iterable
     ``intermediates`` may hold any certificates (unrelated ones are ignored);
     ``trust_roots`` are the anchors.  Raises PathError saying why not.
     """
-    what = describe(cert)
+    # The certificate is described only for an error: describing it builds its native subject.
     try:
         leaf = to_cryptography(cert)
     except ValueError as error:
-        raise PathError("%s certificate %s cannot be validated: %s" % (purpose, what, error), CONSTRAINTS)
+        raise PathError("%s certificate %s cannot be validated: %s" % (purpose, describe(cert), error),
+                        CONSTRAINTS)
     when = _utc(when)
     period = _period_problem(leaf, when)
     if period is not None:
         raise PathError("%s certificate %s is not valid at %s: %s"
-                        % (purpose, what, when.isoformat(), period[1]), period[0])
+                        % (purpose, describe(cert), when.isoformat(), period[1]), period[0])
     anchors = _readable(trust_roots)
     if not anchors:
-        raise PathError("%s %s cannot be validated: no trust anchor is given" % (purpose, what), NO_CHAIN)
+        raise PathError("%s %s cannot be validated: no trust anchor is given" % (purpose, describe(cert)),
+                        NO_CHAIN)
     # A self-signed certificate can only be an anchor; offered as an
     # intermediate it would send the search round in circles.
     pool = [other for other in _readable(intermediates) if other.issuer != other.subject]
@@ -200,6 +202,7 @@ def validate_path(cert: Any, intermediates: Iterable[Any], trust_roots: Iterable
         verified = verifier.verify(leaf, pool)
     except (VerificationError, ValueError) as error:
         raise PathError("%s certificate %s has no valid path to a trust anchor at %s: %s"
-                        % (purpose, what, when.isoformat(), _tidy(str(error))), _reason_of(str(error)))
+                        % (purpose, describe(cert), when.isoformat(), _tidy(str(error))),
+                        _reason_of(str(error)))
     return [asn1_x509.Certificate.load(link.public_bytes(Encoding.DER)) for link in verified.chain]
 

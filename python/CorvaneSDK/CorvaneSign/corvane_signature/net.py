@@ -90,9 +90,9 @@ def http_request(method: str, url: str, error_class: type[Exception], what: str,
     """Send one request and return the response if its status is 200.
 
     It goes through ``session`` when one is given, else through a session
-    made for this request alone.  Anything else than 200 raises
-    ``error_class`` with a message naming ``what`` (e.g. "timestamp server")
-    and the URL.
+    made for this request alone.  Any other status, and any transport
+    failure, raises ``error_class`` with a message naming ``what`` (e.g.
+    "timestamp server") and the URL.
     """
     where = "%s %s" % (what, display_url(url))
     sender = requests if session is None else session

@@ -52,9 +52,10 @@ class HTTPTimeStamper:
     ``auth`` is any requests authentication object (for example
     ``requests.auth.HTTPBasicAuth``); ``timeout`` bounds connecting and each
     read, in seconds.  Requests go through ``session`` when one is given,
-    otherwise through a session of this object's own (see ``close``).  A token is accepted only when the server granted it,
-    it answers our nonce and imprint, and its signature verifies with the TSA
-    certificate it carries (which must be certified for time stamping).
+    otherwise through a session of this object's own (see ``close``).  A
+    token is accepted only when the server granted it, it answers our nonce
+    and imprint, and its signature verifies with the TSA certificate it
+    carries (which must be certified for time stamping).
     """
 
     def __init__(self, url: str, auth: Optional[AuthBase] = None, timeout: float = DEFAULT_TIMEOUT,

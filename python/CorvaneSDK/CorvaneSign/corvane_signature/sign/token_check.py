@@ -117,7 +117,6 @@ def check_token_integrity(token: Any, message_digest: Union[bytes, bytearray], m
     tsa_cert = signer_certificate(signed_data, signer_info)
     if tsa_cert is None:
         raise TimestampError("timestamp token does not carry the TSA certificate")
-    subject = describe(tsa_cert)
 
     signed_attrs = signer_info["signed_attrs"]
     if not signed_attrs:
@@ -144,5 +143,6 @@ def check_token_integrity(token: Any, message_digest: Union[bytes, bytearray], m
     except UnsupportedSignatureAlgorithm as exc:
         raise TimestampError("timestamp token signature cannot be checked: %s" % exc)
     if not valid:
-        raise TimestampError("bad signature: the token does not verify with TSA certificate %s" % subject)
+        raise TimestampError("bad signature: the token does not verify with TSA certificate %s"
+                             % describe(tsa_cert))
     return tst_info, tsa_cert

@@ -91,10 +91,10 @@ class PdfSignatureMetadata:
     """Settings of one PDF signature.
 
     ``location`` and ``contact_info`` go into the signature dictionary;
-    ``docmdp_permissions`` (1, 2 or 3, see ``MDPPerm``) makes it the certification signature of
-    the document, which only its first signature can be; ``appearance`` (a
-    SignatureAppearance) makes it visible. With all of them None the signature
-    is laid out as an invisible approval signature.
+    ``docmdp_permissions`` (1, 2 or 3, see ``MDPPerm``) makes it the
+    certification signature of the document, which only its first signature
+    can be; ``appearance`` (a SignatureAppearance) makes it visible. With all
+    of them None the signature is laid out as an invisible approval signature.
     """
 
     def __init__(self, field_name: Optional[str] = None, md_algorithm: Optional[str] = None,
@@ -125,18 +125,12 @@ class PdfSignatureMetadata:
         self.appearance = appearance
 
     def layout_options(self) -> Dict[str, Any]:
-        """The engine's keywords for the options that are set (none by default)."""
-        options: Dict[str, Any] = {}
-        if self.location is not None:
-            options["location"] = self.location
-        if self.contact_info is not None:
-            options["contact_info"] = self.contact_info
-        if self.docmdp_permissions is not None:
-            options["docmdp_permissions"] = self.docmdp_permissions
-        if self.appearance is not None:
-            appearance = self.appearance
-            options["appearance"] = (appearance.page, appearance.box, list(appearance.lines))
-        return options
+        """The engine's keywords for these settings (None where not set)."""
+        appearance = self.appearance
+        return {"location": self.location, "contact_info": self.contact_info,
+                "docmdp_permissions": self.docmdp_permissions,
+                "appearance": None if appearance is None else (appearance.page, appearance.box,
+                                                               list(appearance.lines))}
 
 
 class PdfTBSDocument:
