@@ -150,8 +150,9 @@ def _timestamp(arguments: argparse.Namespace) -> int:
 
 
 def _add_service_options(parser: argparse.ArgumentParser, pki: bool) -> None:
-    parser.add_argument("paths", nargs="+", metavar="IN [OUT]",
-                        help="IN OUT, or several IN with --out-dir; - is standard input or output")
+    parser.add_argument("paths", nargs="+", metavar="FILE",
+                        help="IN OUT, or several IN with --out-dir; - as IN is standard input, as OUT "
+                             "standard output")
     parser.add_argument("--out-dir", metavar="DIR",
                         help="write each IN to DIR under its own name (created when missing)")
     parser.add_argument("--tenant", help="tenant identifier at the signing service")
