@@ -247,7 +247,8 @@ def test_each_command_imports_only_what_it_needs(sandbox, signed_at, source, tmp
                             tmp_path, environment)
     assert code == 0 and "CorvaneSDK.verification" in names
     assert not {name for name in names
-                if name.startswith(("CorvaneSDK.sandbox", "CorvaneSDK.sign", "CorvaneSDK.client"))}
+                if name.startswith(("CorvaneSDK.sandbox", "CorvaneSDK.sign", "CorvaneSDK.client",
+                                    "CorvaneSDK.CorvaneSign.corvane_signature.sign.signers"))}
 
 
 def test_console_script_verifies_as_a_process(sandbox, signed_at, tmp_path):
