@@ -109,7 +109,7 @@ def _closed_port():
 
 @pytest.mark.parametrize("failure, code, message", [
     ("refused", 1, "missing or unknown API token"),
-    ("unreachable", 4, "127.0.0.1"),
+    ("unreachable", 4, "cannot connect"),
     ("timed out", 4, "no answer within 0.5 s"),
     ("not a PDF", 5, "PDF"),
     ("missing input", 5, "cannot read"),
