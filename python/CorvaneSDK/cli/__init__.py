@@ -32,7 +32,8 @@ class _Version(argparse.Action):
     def __call__(self, parser: argparse.ArgumentParser, namespace: argparse.Namespace,
                  values: object, option_string: Optional[str] = None) -> None:
         from .. import __version__
-        parser.exit(0, "%s %s\n" % (parser.prog, __version__))
+        print("%s %s" % (parser.prog, __version__))
+        parser.exit()
 
 
 class _Parser(argparse.ArgumentParser):
