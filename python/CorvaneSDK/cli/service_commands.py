@@ -6,8 +6,8 @@ and it is never printed. Exit codes: 0 done, 1 refused, 4 the service or a
 server it needs did not answer (or not in time), 5 bad input; a batch exits
 with the worst code of its files.
 
-Only argparse is imported until a command runs; then only the Client and
-what it needs, never verification or the sandbox.
+Building the parser needs only the standard library; running a command loads
+the Client and what it needs, never verification's report or the sandbox.
 """
 
 from __future__ import annotations
