@@ -8,16 +8,13 @@ sandbox's root certificate and prints the report: a valid B-LTA signature.
 from __future__ import annotations
 
 import argparse
+import contextlib
 import os
 import sys
-import tempfile
-from typing import Any, List
+from types import ModuleType
+from typing import Any, Iterator, List, Optional, Tuple
 
 from .errors import CommandError
-from .report_text import render_report
-from .service_commands import file_identity, rebound
-from ..verification.verdicts import exit_code
-from .verify_command import load_trust_roots, verify_file
 
 __all__ = ["add_demo_parser", "DEFAULT_OUTPUT", "sample_pdf"]
 
@@ -32,6 +29,28 @@ def sample_pdf() -> bytes:
     except ImportError:  # CPython 3.8 has no files(); the package needs 3.9 anyway
         raise CommandError("the bundled sample needs Python 3.9 or later") from None
     return files(__package__).joinpath(SAMPLE_NAME).read_bytes()
+
+
+def file_identity(path: str) -> Optional[Tuple[int, int, int, int]]:
+    """What changes when a file is replaced: None when there is no file."""
+    try:
+        status = os.stat(path)
+    except OSError:
+        return None
+    return (status.st_dev, status.st_ino, status.st_mtime_ns, status.st_size)
+
+
+@contextlib.contextmanager
+def rebound(module: ModuleType, **values: object) -> Iterator[None]:
+    """Temporarily sets module globals, as the modules' callers may (they are read at call time)."""
+    saved = {name: getattr(module, name) for name in values}
+    for name, value in values.items():
+        setattr(module, name, value)
+    try:
+        yield
+    finally:
+        for name, value in saved.items():
+            setattr(module, name, value)
 
 
 def _say(line: str = "") -> None:
@@ -59,12 +78,19 @@ def _sign_in_sandbox(source: str, label: str, output: str) -> List[Any]:
             if file_identity(output) in (None, before):
                 raise CommandError("the sandbox refused to sign: no output was written")
             _say("Wrote %s; verifying it, trusting only the sandbox root certificate" % output)
+            from .verify_command import load_trust_roots
             return load_trust_roots([sandbox.root_cert_path])
     except OSError as error:
         raise CommandError("the sandbox cannot start: %s" % error) from None
 
 
 def _demo(arguments: argparse.Namespace) -> int:
+    # Here, not at the top: the other commands build this one's parser too.
+    import tempfile
+
+    from ..verification.verdicts import exit_code
+    from .report_text import render_report
+    from .verify_command import verify_file
     output = arguments.output or DEFAULT_OUTPUT
     with tempfile.TemporaryDirectory(prefix="corvane-demo-") as folder:
         source = label = arguments.input

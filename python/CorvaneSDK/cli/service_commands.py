@@ -1,30 +1,33 @@
-"""``corvane sign`` and ``corvane timestamp``: the two clients from a shell.
+"""``corvane sign`` and ``corvane timestamp``: the Client from a shell.
 
 The API token is read from --token-file or the CORVANE_API_TOKEN environment
 variable, never from the command line (where the process list would show it),
-and it is never printed. Success means the output file was written: the
-clients report a refusal only by printing, so the command checks the file and
-repeats the service's answer.
+and it is never printed. Exit codes: 0 done, 1 refused, 4 the service or a
+server it needs did not answer (or not in time), 5 bad input; a batch exits
+with the worst code of its files.
+
+Building the parser needs only the standard library; running a command loads
+the Client and what it needs, never verification's report or the sandbox.
 """
 
 from __future__ import annotations
 
 import argparse
-import contextlib
-import functools
-import io
 import os
-import signal
+import stat
 import sys
-import threading
-from types import FrameType, ModuleType
-from typing import Any, Callable, Iterable, Iterator, List, NoReturn, Optional, Sequence, Tuple
+from typing import Any, Callable, Dict, Optional, Union
 
-from .errors import CommandError
+from .batch import STREAM, Job, plan, run
+from .errors import BAD_INPUT, REFUSED, UNREACHABLE, CommandError
+from .sign_options import add_signature_options, positive_seconds, signature_options
 
-__all__ = ["TOKEN_VARIABLE", "add_sign_parser", "add_timestamp_parser", "rebound"]
+__all__ = ["TOKEN_VARIABLE", "add_sign_parser", "add_timestamp_parser"]
 
 TOKEN_VARIABLE = "CORVANE_API_TOKEN"
+
+Source = Union[str, bytes]
+_UNUSED = "unused"
 
 
 def _service_needed(arguments: argparse.Namespace) -> bool:
@@ -38,135 +41,120 @@ def _read_token(arguments: argparse.Namespace) -> Optional[str]:
             with open(arguments.token_file, encoding="utf-8") as handle:
                 token = handle.read().strip()
         except OSError as error:
-            raise CommandError("cannot read the token file: %s" % error.strerror) from None
+            raise CommandError("cannot read the token file: %s" % error.strerror, BAD_INPUT) from None
     else:
         token = os.environ.get(TOKEN_VARIABLE, "").strip()
     if _service_needed(arguments):
         if not token:
-            raise CommandError("no API token: use --token-file or set %s" % TOKEN_VARIABLE)
+            raise CommandError("no API token: use --token-file or set %s" % TOKEN_VARIABLE, BAD_INPUT)
         if not arguments.tenant:
-            raise CommandError("--tenant is required to use the signing service")
+            raise CommandError("--tenant is required to use the signing service", BAD_INPUT)
     return token or None
 
 
-def file_identity(path: str) -> Optional[Tuple[int, int, int, int]]:
-    """What changes when a file is replaced: None when there is no file."""
-    try:
-        status = os.stat(path)
-    except OSError:
-        return None
-    return (status.st_dev, status.st_ino, status.st_mtime_ns, status.st_size)
-
-
-@contextlib.contextmanager
-def rebound(module: ModuleType, **values: object) -> Iterator[None]:
-    """Temporarily sets module globals (the clients read them at call time); None keeps a value."""
-    saved = {name: getattr(module, name) for name in values}
-    for name, value in values.items():
-        if value is not None:
-            setattr(module, name, value)
-    try:
-        yield
-    finally:
-        for name, value in saved.items():
-            setattr(module, name, value)
-
-
-@contextlib.contextmanager
-def _refusals_recorded(module: ModuleType, request_names: Iterable[str],
-                       refusals: List[str]) -> Iterator[None]:
-    """Wraps the module's service requests to keep the text of a refusal."""
-    originals = {name: getattr(module, name) for name in request_names}
-
-    def wrap(request: Callable[..., Any]) -> Callable[..., Any]:
-        def recording(*args: Any) -> Any:
-            outcome = request(*args)
-            if isinstance(outcome, tuple) and len(outcome) == 2 and not outcome[0]:
-                refusals.append(str(outcome[1]))
-            return outcome
-        return recording
-
-    for name, request in originals.items():
-        setattr(module, name, wrap(request))
-    try:
-        yield
-    finally:
-        for name, request in originals.items():
-            setattr(module, name, request)
-
-
-@contextlib.contextmanager
-def _terminated_by_exception() -> Iterator[None]:
-    """SIGTERM ends the command by an exception rather than on the spot, so
-    the client removes its unfinished output file on the way out."""
-    if threading.current_thread() is not threading.main_thread():
-        yield
-        return
-
-    def terminate(signum: int, frame: Optional[FrameType]) -> NoReturn:
-        raise SystemExit(128 + signum)
-
-    previous = signal.signal(signal.SIGTERM, terminate)
-    try:
-        yield
-    finally:
-        signal.signal(signal.SIGTERM, previous if previous is not None else signal.SIG_DFL)
-
-
 def _scrub(text: str, secret: Optional[str]) -> str:
+    # The Client keeps secrets out of its messages; a service that echoes the
+    # token back in its refusal is not under its control.
     return text.replace(secret, "***") if secret else text
 
 
-def _run_client(arguments: argparse.Namespace, module: ModuleType, entry: Callable[..., object],
-                args: Tuple[Any, ...], request_names: Sequence[str]) -> None:
-    """Runs a client entry point; raises CommandError unless it wrote the output."""
-    token = args[2]
-    before = file_identity(arguments.output)
-    refusals: List[str] = []
-    # The clients print their own lines; they pass through here so that no
-    # text of theirs can carry the token out.
-    printed = io.StringIO()
+def _default(name: str) -> str:
+    """A server address the modules define (both modules hold the same values)."""
+    from .. import sign
+    value: str = getattr(sign, name)
+    return value
+
+
+def _client(arguments: argparse.Namespace, token: Optional[str]) -> Any:
+    from ..client import Client
+    settings: Dict[str, Any] = {}
+    if arguments.timeout is not None:
+        settings["timeout"] = arguments.timeout
+    if arguments.test:
+        settings["tsa_url"] = arguments.test_tsa_url or _default("DUMMY_HTTP_TS")
+    service_url = arguments.service_url or _default("CRVN_DOMAIN_URL")
+    # _read_token made sure of both where the service is used. Timestamps from
+    # the test server need neither; the Client takes them all the same and
+    # never sends them in that case.
     try:
-        with rebound(module, CRVN_DOMAIN_URL=arguments.service_url, DUMMY_HTTP_TS=arguments.test_tsa_url), \
-                _refusals_recorded(module, request_names, refusals), contextlib.redirect_stdout(printed), \
-                _terminated_by_exception():
-            entry(*args)
-    except Exception as error:
-        raise CommandError(_scrub("%s: %s" % (type(error).__name__, error), token)) from None
-    finally:
-        sys.stdout.write(_scrub(printed.getvalue(), token))
-    after = file_identity(arguments.output)
-    if after is None or after == before:
-        reason = "no output was written"
-        if refusals:
-            reason += "; the signing service answered: %s" % _scrub(refusals[-1].strip(), token)
-        raise CommandError(reason)
-    print("wrote %s" % arguments.output, file=sys.stderr)
+        return Client(service_url, token or _UNUSED, arguments.tenant or _UNUSED, **settings)
+    except ValueError as error:
+        raise _failure(error, token) from None
+
+
+def _failure(error: Exception, token: Optional[str]) -> CommandError:
+    """The one line and exit code that tell a user what went wrong."""
+    from ..client import OutputError, PdfError, ServiceUnavailable
+    if isinstance(error, ServiceUnavailable):
+        status = UNREACHABLE
+    elif isinstance(error, (PdfError, OutputError, ValueError)):
+        status = BAD_INPUT  # ValueError: the Client refused an option's value
+    else:
+        status = REFUSED
+    return CommandError(_scrub(str(error), token), status)
+
+
+def _source(job: Job) -> Source:
+    if job.source == STREAM:
+        return sys.stdin.buffer.read()
+    try:
+        with open(job.source, "rb") as handle:
+            if stat.S_ISREG(os.fstat(handle.fileno()).st_mode):
+                return job.source  # the Client reads it as it likes best
+            # A pipe (e.g. a shell's <(...)) can be read only once: here.
+            return handle.read()
+    except OSError as error:
+        raise CommandError("cannot read %s: %s" % (job.source, error.strerror), BAD_INPUT) from None
+
+
+def _operate(token: Optional[str], call: Callable[[Source, Optional[str]], Any]) -> Callable[[Job], str]:
+    """One job: read, call the client, write standard output when asked."""
+    from ..client import CorvaneError
+
+    def operate(job: Job) -> str:
+        source = _source(job)
+        destination = None if job.destination == STREAM else job.destination
+        try:
+            result = call(source, destination)
+        except (CorvaneError, ValueError) as error:
+            raise _failure(error, token) from None
+        if destination is None:
+            try:
+                sys.stdout.buffer.write(result.output)
+                sys.stdout.buffer.flush()
+            except OSError as error:
+                raise CommandError("cannot write standard output: %s" % error.strerror, BAD_INPUT) from None
+        return "wrote %s%s" % ("standard output" if destination is None else destination, _details(result))
+    return operate
+
+
+def _details(result: Any) -> str:
+    facts = [fact for fact in (result.field, getattr(result, "level", None)) if fact]
+    return " (%s)" % ", ".join(facts) if facts else ""
 
 
 def _sign(arguments: argparse.Namespace) -> int:
-    from .. import sign
+    jobs = plan(arguments.paths, arguments.out_dir)
     token = _read_token(arguments)
-    entry = sign.sign_test if arguments.test else sign.sign_crvn
-    _run_client(arguments, sign, functools.partial(entry, user_id=arguments.user_id, email=arguments.email),
-                (arguments.input, arguments.output, token, arguments.tenant, arguments.pki),
-                ("crvn_request_user_info", "crvn_request_certificate_info"))
-    return 0
+    client = _client(arguments, token)
+    options = signature_options(arguments)
+    return run(jobs, _operate(token, lambda source, destination: client.sign(source, destination, **options)),
+               "corvane sign")
 
 
 def _timestamp(arguments: argparse.Namespace) -> int:
-    from .. import timestamp
+    jobs = plan(arguments.paths, arguments.out_dir)
     token = _read_token(arguments)
-    entry = timestamp.timestamp_test if arguments.test else timestamp.timestamp_crvn
-    _run_client(arguments, timestamp, entry,
-                (arguments.input, arguments.output, token, arguments.tenant),
-                ("crvn_request_timestamp_info",))
-    return 0
+    client = _client(arguments, token)
+    return run(jobs, _operate(token, client.timestamp), "corvane timestamp")
 
 
 def _add_service_options(parser: argparse.ArgumentParser, pki: bool) -> None:
-    parser.add_argument("input", help="PDF to read")
-    parser.add_argument("output", help="PDF to write (replaced only when complete)")
+    parser.add_argument("paths", nargs="+", metavar="FILE",
+                        help="IN OUT, or several IN with --out-dir; - as IN is standard input, as OUT "
+                             "standard output")
+    parser.add_argument("--out-dir", metavar="DIR",
+                        help="write each IN to DIR under its own name (created when missing)")
     parser.add_argument("--tenant", help="tenant identifier at the signing service")
     if pki:
         parser.add_argument("--pki", required=True, help="signing infrastructure, e.g. rsa or ecdsa")
@@ -175,18 +163,21 @@ def _add_service_options(parser: argparse.ArgumentParser, pki: bool) -> None:
         who.add_argument("--email", help="signing user's e-mail address")
     parser.add_argument("--token-file", help="file holding the API token (else $%s)" % TOKEN_VARIABLE)
     parser.add_argument("--service-url", help="base URL of the signing service")
+    parser.add_argument("--timeout", type=positive_seconds, metavar="SECONDS",
+                        help="give up on a server that has not answered after this long (default 30)")
     parser.add_argument("--test", action="store_true",
                         help="timestamp with the public test server instead of the service's")
     parser.add_argument("--test-tsa-url", help="timestamp server used with --test")
 
 
 def add_sign_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
-    parser = commands.add_parser("sign", help="sign a PDF with the remote service")
+    parser = commands.add_parser("sign", help="sign PDFs with the remote service")
     _add_service_options(parser, pki=True)
+    add_signature_options(parser)
     parser.set_defaults(run=_sign)
 
 
 def add_timestamp_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
-    parser = commands.add_parser("timestamp", help="add a document timestamp to a PDF")
+    parser = commands.add_parser("timestamp", help="add a document timestamp to PDFs")
     _add_service_options(parser, pki=False)
     parser.set_defaults(run=_timestamp)

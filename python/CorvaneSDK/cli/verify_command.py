@@ -10,13 +10,11 @@ file or folder).
 from __future__ import annotations
 
 import argparse
-import json
 import os
 import sys
 from typing import Any, Dict, Iterable, List, Optional
 
 from .errors import CommandError
-from .report_text import render_report
 
 __all__ = ["add_verify_parser", "load_trust_roots", "system_trust_roots", "verify_file", "SYSTEM_BUNDLES"]
 
@@ -112,6 +110,9 @@ def verify_file(path: str, trust_roots: Iterable[Any] = ()) -> Dict[str, Any]:
 
 
 def _verify(arguments: argparse.Namespace) -> int:
+    import json
+
+    from .report_text import render_report
     from ..verification.verdicts import exit_code
     roots = load_trust_roots(arguments.trust)
     if arguments.system_trust:

@@ -6,7 +6,6 @@ import binascii
 
 from ..CorvaneSign.corvane_signature import exceptions as library
 from ..CorvaneSign.corvane_signature.config.errors import ConfigurationError
-from ..verification import NoSignaturesError
 from .errors import CorvaneError, PdfError, TimestampError, ValidationDataError
 
 __all__ = ["client_error"]
@@ -14,6 +13,9 @@ __all__ = ["client_error"]
 
 def client_error(error: Exception) -> CorvaneError:
     """The CorvaneError that stands for ``error`` (raised with it as cause)."""
+    # Here, not at the top: signing alone should not load verification.
+    from ..verification import NoSignaturesError
+
     if isinstance(error, CorvaneError):
         return error
     message = str(error) or type(error).__name__

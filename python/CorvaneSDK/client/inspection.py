@@ -17,8 +17,12 @@ def _token_time(token: Any) -> Optional[datetime.datetime]:
 
 
 def _signature_timestamp(container: Any) -> Any:
+    from asn1crypto import core
+
     attributes = container["content"]["signer_infos"][0]["unsigned_attrs"]
-    if attributes.native is None:
+    # Not `.native is None`: that converts the whole token (and the certificates
+    # in it) to Python values, which costs more than the signing run itself.
+    if isinstance(attributes, core.Void):
         return None
     for attribute in attributes:
         if attribute["type"].native == "signature_time_stamp_token":

@@ -15,7 +15,7 @@ from urllib.parse import urlsplit, urlunsplit
 
 import requests
 from requests.adapters import HTTPAdapter
-from urllib3.exceptions import ConnectTimeoutError, ReadTimeoutError
+from urllib3.exceptions import ConnectTimeoutError, NewConnectionError, ReadTimeoutError
 from urllib3.util.retry import Retry
 
 from .errors import CorvaneError, ServiceRefused, ServiceUnavailable
@@ -69,6 +69,8 @@ def retrying_session(retries: int, idempotent: bool = True) -> requests.Session:
 def _timed_out(error: Exception) -> bool:
     # After retries, requests reports a last read time-out as a ConnectionError around urllib3's.
     reason = getattr(error.args[0], "reason", None) if error.args else None
+    if isinstance(reason, NewConnectionError):
+        return False  # refused or no route: urllib3 derives it from ConnectTimeoutError all the same
     return isinstance(error, requests.Timeout) or isinstance(reason, (ReadTimeoutError, ConnectTimeoutError))
 
 
