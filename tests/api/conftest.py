@@ -3,7 +3,7 @@
 import pytest
 
 from CorvaneSDK import Client
-from CorvaneSDK.client.trust import trust_roots
+from CorvaneSDK.verification.trust_anchors import trust_roots
 from CorvaneSDK.verification import verify_pdf
 from support.sample_pdfs import document
 

@@ -12,7 +12,7 @@ import requests
 import CorvaneSDK.sign as sign
 import CorvaneSDK.timestamp as timestamp
 from CorvaneSDK.CorvaneSign.corvane_certvalidator.ocsp_check import ocsp_request_for
-from CorvaneSDK.cli.verify_command import SYSTEM_BUNDLES
+from CorvaneSDK.verification.trust_anchors import SYSTEM_BUNDLES
 from CorvaneSDK.sandbox.pki import ROOT, SIGNER_CA, TSA_CA
 from CorvaneSDK.verification.containers import load_container
 from CorvaneSDK.CorvaneSign.corvane_certvalidator.cms_certs import signature_timestamp_tokens, signer_certificate

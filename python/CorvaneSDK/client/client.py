@@ -155,20 +155,22 @@ class Client:
         trusting the certificates ``trust`` (certificates, DER/PEM bytes, or paths
         of files or folders of them) and, with ``system_trust``, the system's CAs."""
         from ..verification import verify_pdf
-        from .trust import system_trust_roots, trust_roots
+        from ..verification.trust_anchors import TrustAnchorError, system_trust_roots, trust_roots
 
-        document = source_for(source)
-        roots = trust_roots(trust)
-        if system_trust:
-            roots += system_trust_roots()
-        if isinstance(document, str):
-            name: Optional[str] = document
-            with open(document, "rb") as file:
-                data = file.read()
-        else:
-            name, data = None, document.data
         try:
-            return verify_pdf(data, roots, file_name=name)
+            roots = trust_roots(trust)
+            if system_trust:
+                roots += system_trust_roots()
+        except TrustAnchorError as error:
+            raise CorvaneError(str(error)) from None
+        document = source_for(source)
+        try:
+            if isinstance(document, str):
+                with open(document, "rb") as file:  # read on demand, never whole
+                    return verify_pdf(file, roots, file_name=document)
+            return verify_pdf(document.data, roots)
+        except OSError as error:
+            raise CorvaneError("cannot read %s: %s" % (document, error.strerror or error)) from None
         except Exception as error:
             raise client_error(error) from error
 

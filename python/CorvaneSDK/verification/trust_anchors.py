@@ -1,17 +1,19 @@
-"""Trust anchors for verification: certificates given as objects, bytes or
-paths of PEM/DER files and folders, and the operating system's bundle."""
+"""Trust anchors for verification: certificates given as objects, PEM/DER
+bytes, or paths of PEM/DER files and folders, and the operating system's bundle."""
 
 from __future__ import annotations
 
 import os
 from typing import Any, Iterable, List
 
-from .errors import CorvaneError
-
-__all__ = ["trust_roots", "system_trust_roots", "SYSTEM_BUNDLES"]
+__all__ = ["TrustAnchorError", "trust_roots", "system_trust_roots", "SYSTEM_BUNDLES"]
 
 # The operating system's bundle of trusted CAs: Debian/Ubuntu, Fedora/RHEL, Alpine/BSD.
 SYSTEM_BUNDLES = ("/etc/ssl/certs/ca-certificates.crt", "/etc/pki/tls/certs/ca-bundle.crt", "/etc/ssl/cert.pem")
+
+
+class TrustAnchorError(Exception):
+    """A trust anchor that cannot be read or holds no certificate."""
 
 
 def _certificates_in(data: bytes) -> List[Any]:
@@ -66,10 +68,11 @@ def trust_roots(trust: Iterable[Any]) -> List[Any]:
             else:
                 roots.append(item)
         except OSError as error:
-            raise CorvaneError("cannot read the trust anchor %s: %s" % (item, error.strerror or error)) from None
+            raise TrustAnchorError("cannot read the trust anchor %s: %s"
+                                   % (item, error.strerror or error)) from None
         except ValueError as error:
             what = item if isinstance(item, (str, os.PathLike)) else "given as bytes"
-            raise CorvaneError("the trust anchor %s holds no certificate (%s)" % (what, error)) from None
+            raise TrustAnchorError("the trust anchor %s holds no certificate (%s)" % (what, error)) from None
     return roots
 
 
@@ -78,4 +81,4 @@ def system_trust_roots() -> List[Any]:
     for bundle in SYSTEM_BUNDLES:
         if os.path.isfile(bundle):
             return _usable(trust_roots([bundle]))
-    raise CorvaneError("no system trust store found (looked for %s)" % ", ".join(SYSTEM_BUNDLES))
+    raise TrustAnchorError("no system trust store found (looked for %s)" % ", ".join(SYSTEM_BUNDLES))
