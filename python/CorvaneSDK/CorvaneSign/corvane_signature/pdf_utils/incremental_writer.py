@@ -99,11 +99,23 @@ class _Parse:
         self._lent = False
         self._lock = threading.Lock()
 
+    @property
+    def lent(self) -> bool:
+        return self._lent
+
     def lend(self) -> bool:
         """True the first time only: the caller may then change the document."""
         with self._lock:
             lent, self._lent = self._lent, True
             return not lent
+
+    def check(self, source: Union[FileInput, bytes], *request: Any, **options: Any) -> None:
+        """check_signature on the input's own revision."""
+        with self._lock:  # not lent meanwhile
+            if not self._lent:
+                self.document.check_signature(*request, **options)
+                return
+        _pdfengine.open([engine_piece(source)]).check_signature(*request, **options)
 
 
 # Parses of unchanged input files, by file identity, while a writer or a
@@ -151,7 +163,7 @@ class IncrementalPdfFileWriter:
     @property
     def document(self) -> _pdfengine.Document:
         """The engine's document of the input, for reading."""
-        return self._parse.document if not self._parse._lent else _pdfengine.open([engine_piece(self.source)])
+        return self._parse.document if not self._parse.lent else _pdfengine.open([engine_piece(self.source)])
 
     def take_document(self) -> _pdfengine.Document:
         """An engine document of the input that the caller may extend with
@@ -178,10 +190,8 @@ class IncrementalPdfFileWriter:
         if key in self._parse.accepted and isinstance(reason, (str, type(None))) \
                 and isinstance(signing_time, (str, type(None))):
             return
-        # Checked on a document still at the input's revision.
-        document = self._parse.document if not self._parse._lent else self.document
-        document.check_signature(field_name, subfilter, bytes_reserved, reason=reason, signing_time=signing_time,
-                                 document_timestamp=document_timestamp)
+        self._parse.check(self.source, field_name, subfilter, bytes_reserved, reason=reason,
+                          signing_time=signing_time, document_timestamp=document_timestamp)
         self._parse.accepted.add(key)
 
     def field_names(self) -> List[str]:
