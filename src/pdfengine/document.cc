@@ -37,7 +37,6 @@ Document::Document(std::vector<Piece> pieces) : pieces_(std::move(pieces)) {
                                 " is beyond the largest object number a PDF document can have (" +
                                 std::to_string(kMaxObjectNumber) + "): its trailer is damaged");
     last_section_.size = size.getIntValue();
-    note_highest_object();
     // The catalog must be an object of its own: an update rewrites it by number.
     if (!trailer.getKey("/Root").isIndirect() && trailer.getKey("/Root").isDictionary())
         fail(Failure::read, "the document's trailer holds its /Root catalog directly instead of referring to "
@@ -107,17 +106,20 @@ std::unique_ptr<QPDF> Document::parse() const {
     return pdf;
 }
 
-void Document::note_highest_object() {
-    // qpdf hands out a copy of its table: read once per parse.
-    std::map<QPDFObjGen, QPDFXRefEntry> table = pdf_->getXRefTable();
-    highest_object_ = table.empty() ? 0 : table.rbegin()->first.getObj();
+long long Document::highest_object() {
+    if (!parsed_highest_) {
+        // qpdf hands out a copy of its table: read once per parse.
+        std::map<QPDFObjGen, QPDFXRefEntry> table = pdf_->getXRefTable();
+        parsed_highest_ = table.empty() ? 0 : table.rbegin()->first.getObj();
+    }
+    return std::max(*parsed_highest_, extended_highest_);
 }
 
 QPDF& Document::pdf() {
     if (changed_) {
         pending_.reset();
         pdf_ = parse();
-        note_highest_object();
+        parsed_highest_.reset();
         changed_ = false;
     }
     return *pdf_;
@@ -150,7 +152,7 @@ void Document::extend(std::string_view bytes) {
     source_->append(piece);
     last_section_.offset = pending_->xref_offset;
     last_section_.size = pending_->size;
-    highest_object_ = std::max(highest_object_, pending_->highest_object);
+    extended_highest_ = std::max(extended_highest_, pending_->highest_object);
     added_streams_.merge(pending_->stream_data);
     pending_.reset();
     changed_ = false;

@@ -49,8 +49,9 @@ public:
     // reads the pieces afresh, so no change leaks into another one.
     QPDF& pdf_for_change();
 
-    // Largest object number the document uses, its updates included.
-    long long highest_object() const noexcept { return highest_object_; }
+    // Largest object number the document uses, its updates included (read
+    // from qpdf's table when first needed: only updates need it).
+    long long highest_object();
     // Data of a stream an extension added (held in memory as its
     // dictionary), or nullptr.
     const std::string* added_stream_data(QPDFObjGen id) const;
@@ -66,7 +67,6 @@ public:
 private:
     void check_header() const;
     void find_last_section();
-    void note_highest_object();
     std::unique_ptr<QPDF> parse() const;
 
     std::vector<Piece> pieces_;
@@ -74,7 +74,8 @@ private:
     std::unique_ptr<QPDF> pdf_;
     bool changed_ = false;
     LastSection last_section_;
-    long long highest_object_ = 0;
+    std::optional<long long> parsed_highest_;   // of the parsed revisions
+    long long extended_highest_ = 0;            // of the updates extend() added since
     std::optional<PendingUpdate> pending_;
     std::vector<std::unique_ptr<const std::string>> extensions_;   // bytes of committed updates
     std::map<QPDFObjGen, std::string> added_streams_;
