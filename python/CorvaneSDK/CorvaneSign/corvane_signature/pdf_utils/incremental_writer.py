@@ -187,8 +187,10 @@ class IncrementalPdfFileWriter:
         """Raises what the engine refuses of this signature on the input's
         revision; a request already accepted for the same field is not checked again."""
         key = (field_name, subfilter, bool(document_timestamp))
-        if key in self._parse.accepted and isinstance(reason, (str, type(None))) \
-                and isinstance(signing_time, (str, type(None))):
+        # What else the engine checks depends on the arguments alone.
+        plain = isinstance(reason, (str, type(None))) and isinstance(signing_time, (str, type(None))) \
+            and type(bytes_reserved) is int and 0 < bytes_reserved <= _pdfengine.MAX_BYTES_RESERVED
+        if plain and key in self._parse.accepted:
             return
         self._parse.check(self.source, field_name, subfilter, bytes_reserved, reason=reason,
                           signing_time=signing_time, document_timestamp=document_timestamp)
