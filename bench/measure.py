@@ -3,6 +3,7 @@
     python measure.py limit PDF
     python measure.py sign|timestamp PDF WARMUP_PDF SANDBOX_JSON
     python measure.py verify SIGNED_PDF
+    python measure.py threads PDF PDF WARMUP_PDF SANDBOX_JSON
 
 prints one JSON object.  CPU time is this process's user + system time
 (the sandbox runs elsewhere); memory is the peak resident set during the
@@ -19,6 +20,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 from clock import Clock, cpu_seconds, time_output_writes
@@ -164,9 +166,46 @@ def verify(path):
             "signatures": len(digests), "revisions": report["revisions"]}
 
 
+def threads(paths, warmup, sandbox):
+    """Wall time of signing the files one after the other, then each in a
+    thread of its own at the same time (after a warm-up signing)."""
+    sign_module, _ = _client_modules(sandbox)
+    arguments = (sandbox["api_token"], sandbox["tenant_id"], "rsa", sandbox["user_id"])
+    with tempfile.TemporaryDirectory() as folder:
+        outs = [os.path.join(folder, "signed-%d.pdf" % i) for i in range(len(paths))]
+        failures = []
+
+        def sign_one(path, out):
+            try:
+                sign_module.sign_test(path, out, *arguments)
+            except BaseException as error:  # reported below, from the main thread
+                failures.append(error)
+
+        with contextlib.redirect_stdout(io.StringIO()):
+            sign_one(warmup, outs[0])
+            start = time.perf_counter()
+            for path, out in zip(paths, outs):
+                sign_one(path, out)
+            serial = time.perf_counter() - start
+            workers = [threading.Thread(target=sign_one, args=pair) for pair in zip(paths, outs)]
+            start = time.perf_counter()
+            for worker in workers:
+                worker.start()
+            for worker in workers:
+                worker.join()
+            parallel = time.perf_counter() - start
+        if failures:
+            raise SystemExit("a signing failed: %r" % failures[0])
+        if not all(os.path.getsize(out) for out in outs):
+            raise SystemExit("a signing wrote no output")
+    return {"serial": serial, "threads": parallel, "ratio": parallel / serial}
+
+
 def main(argv):
     kind, path = argv[0], argv[1]
-    if kind == "limit":
+    if kind == "threads":
+        result = threads(argv[1:3], argv[3], json.loads(argv[4]))
+    elif kind == "limit":
         result = limit(path)
     elif kind == "verify":
         result = verify(path)

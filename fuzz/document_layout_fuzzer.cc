@@ -49,23 +49,29 @@ void sign_like_the_library(std::string_view input) {
     request.bytes_reserved = kReserved;
     pdfengine::PreparedSignature prepared = pdfengine::prepare_signature(document, request);
 
-    pdfengine::Document signed_document({Piece::of_memory(input), Piece::of_memory(prepared.update)});
+    // As the library does: each update extends the one parse.
+    document.extend(prepared.update);
     pdfengine::ValidationData data{{std::string("\x30\x03\x02\x01\x01", 5)}, {}, {std::string("\x30\x00", 2)}};
-    std::string dss = pdfengine::append_dss(signed_document, data, {});
+    std::string dss = pdfengine::append_dss(document, data, {});
+    if (!dss.empty()) document.extend(dss);
+    if (document.length() != static_cast<qpdf_offset_t>(input.size() + prepared.update.size() + dss.size()))
+        throw std::logic_error("the extended document's length is not the sum of its revisions");
 
+    pdfengine::Document original({Piece::of_memory(input)});
     pdfengine::Document with_dss({Piece::of_memory(input), Piece::of_memory(prepared.update), Piece::of_memory(dss)});
-    inspect_like_a_report(document, with_dss);
+    inspect_like_a_report(original, with_dss);
     pdfengine::SignatureRequest stamp;
     stamp.field_name = "DocumentTimestamp1";
     stamp.document_timestamp = true;
     stamp.subfilter = "/ETSI.RFC3161";
     stamp.bytes_reserved = kReserved;
-    pdfengine::prepare_signature(with_dss, stamp);
+    pdfengine::prepare_signature(document, stamp);
 
     // The same input certified with a visible widget: the page's boxes, rotation and inheritance.
+    pdfengine::Document fresh({Piece::of_memory(input)});
     request.docmdp_permissions = 2;
     request.appearance = pdfengine::VisibleAppearance{1, {10, 10, 200, 60}, {"J\xc3\xbcrgen", "(x)\\"}};
-    pdfengine::prepare_signature(document, request);
+    pdfengine::prepare_signature(fresh, request);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include "errors.hh"
 #include "limits.hh"
 
+#include <algorithm>
 #include <cctype>
+#include <stdexcept>
 #include <string>
 
 namespace pdfengine {
@@ -104,9 +106,20 @@ std::unique_ptr<QPDF> Document::parse() const {
     return pdf;
 }
 
+long long Document::highest_object() {
+    if (!parsed_highest_) {
+        // qpdf hands out a copy of its table: read once per parse.
+        std::map<QPDFObjGen, QPDFXRefEntry> table = pdf_->getXRefTable();
+        parsed_highest_ = table.empty() ? 0 : table.rbegin()->first.getObj();
+    }
+    return std::max(*parsed_highest_, extended_highest_);
+}
+
 QPDF& Document::pdf() {
     if (changed_) {
+        pending_.reset();
         pdf_ = parse();
+        parsed_highest_.reset();
         changed_ = false;
     }
     return *pdf_;
@@ -114,8 +127,35 @@ QPDF& Document::pdf() {
 
 QPDF& Document::pdf_for_change() {
     QPDF& pdf = this->pdf();
+    pending_.reset();
     changed_ = true;
     return pdf;
+}
+
+const std::string* Document::added_stream_data(QPDFObjGen id) const {
+    auto found = added_streams_.find(id);
+    return found == added_streams_.end() ? nullptr : &found->second;
+}
+
+void Document::set_pending(PendingUpdate update) {
+    if (!changed_) throw std::logic_error("an update is pending only after a change in memory");
+    pending_ = std::move(update);
+}
+
+void Document::extend(std::string_view bytes) {
+    if (!pending_ || pending_->bytes != bytes)
+        fail(Failure::write, "the update to add is not the one last prepared for this document "
+                             "(prepare_signature or append_dss), or the document was used since");
+    extensions_.push_back(std::make_unique<const std::string>(std::move(pending_->bytes)));
+    Piece piece = Piece::of_memory(*extensions_.back());
+    pieces_.push_back(piece);
+    source_->append(piece);
+    last_section_.offset = pending_->xref_offset;
+    last_section_.size = pending_->size;
+    extended_highest_ = std::max(extended_highest_, pending_->highest_object);
+    added_streams_.merge(pending_->stream_data);
+    pending_.reset();
+    changed_ = false;
 }
 
 }  // namespace pdfengine

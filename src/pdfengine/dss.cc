@@ -25,7 +25,13 @@ public:
         if (!array_.object.isArray()) return;
         std::set<QPDFObjGen> decoded;
         for (QPDFObjectHandle item : array_.object.getArrayAsVector()) {
-            if (!item.isStream() || !decoded.insert(item.getObjGen()).second) continue;
+            if (!item.isIndirect() || !decoded.insert(item.getObjGen()).second) continue;
+            // A stream an earlier update of this document added is held as its data.
+            if (const std::string* added = update.document().added_stream_data(item.getObjGen())) {
+                by_digest_.emplace(sha256(*added), item);
+                continue;
+            }
+            if (!item.isStream()) continue;
             // Data that cannot be decoded is kept as it is, only not matched.
             if (std::optional<std::string> digest = decoded_digest(item, budget))
                 by_digest_.emplace(std::move(*digest), item);
@@ -112,7 +118,8 @@ std::string append_dss(Document& document, const ValidationData& data, const std
 
     WrittenUpdate written = update.write();
     if (written.bytes.empty()) return {};
-    check_update(document, written, earlier, std::nullopt);
+    check_update(document, update.pdf(), written, earlier, std::nullopt);
+    document.set_pending(written.pending());
     return std::move(written.bytes);
 }
 

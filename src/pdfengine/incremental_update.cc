@@ -47,6 +47,12 @@ std::string random_id() {
 
 }  // namespace
 
+PendingUpdate WrittenUpdate::pending() const {
+    PendingUpdate result{bytes, xref_offset, size, 0, stream_data};
+    for (const auto& entry : offsets) result.highest_object = std::max<long long>(result.highest_object, entry.first.getObj());
+    return result;
+}
+
 Held Held::key(const std::string& name) const {
     QPDFObjectHandle value = object.isDictionary() ? object.getKey(name) : QPDFObjectHandle::newNull();
     return Held{value, value.isIndirect() ? value : holder};
@@ -62,8 +68,7 @@ IncrementalUpdate::IncrementalUpdate(Document& document)
     // New objects take numbers from the trailer's /Size up, never a number an
     // earlier revision freed below it. The update numbers them itself: qpdf's
     // own numbering parses every object of the document first.
-    std::map<QPDFObjGen, QPDFXRefEntry> table = pdf_.getXRefTable();
-    long long highest = table.empty() ? 0 : table.rbegin()->first.getObj();
+    long long highest = document.highest_object();
     long long floor = std::min(document.last_section().size, highest + 1 + kMaxReservedGap);
     long long next = std::max(highest + 1, floor);
     // Refused here, by name: the update's own check would only find objects
@@ -161,6 +166,8 @@ WrittenUpdate IncrementalUpdate::write() {
     char last = document_.source().at(base - 1);
     if (last != '\n' && last != '\r') update.bytes += '\n';
     for (QPDFObjGen id : written) {
+        auto data = stream_data_.find(id);
+        if (data != stream_data_.end()) update.stream_data.emplace(id, data->second);
         update.offsets[id] = base + static_cast<qpdf_offset_t>(update.bytes.size());
         update.bytes += object_header(id);
         update.bytes += body_of(pdf_.getObject(id));

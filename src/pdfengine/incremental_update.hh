@@ -18,6 +18,10 @@ struct WrittenUpdate {
     std::map<QPDFObjGen, qpdf_offset_t> offsets;   // absolute offset of every object written
     qpdf_offset_t xref_offset = 0;                 // absolute offset of its xref section
     long long size = 0;                            // its trailer's /Size
+    std::map<QPDFObjGen, std::string> stream_data; // data of the streams it adds, unencrypted
+
+    // What the document keeps of it until it is made the document's next revision.
+    PendingUpdate pending() const;
 };
 
 // An object and the indirect object whose serialisation contains it: a
@@ -39,6 +43,7 @@ public:
     explicit IncrementalUpdate(Document& document);
 
     QPDF& pdf() noexcept { return pdf_; }
+    const Document& document() const noexcept { return document_; }
 
     // A new indirect object holding `direct_object`.
     QPDFObjectHandle add(QPDFObjectHandle direct_object);

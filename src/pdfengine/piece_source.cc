@@ -20,6 +20,13 @@ PieceSource::PieceSource(std::string name, std::vector<Piece> pieces) : name_(st
     }
 }
 
+void PieceSource::append(const Piece& piece) {
+    if (piece.size() == 0) return;
+    starts_.push_back(size_);
+    size_ += piece.size();
+    pieces_.push_back(piece);
+}
+
 std::size_t PieceSource::piece_of(qpdf_offset_t offset) const {
     auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
     return static_cast<std::size_t>(after - starts_.begin()) - 1;

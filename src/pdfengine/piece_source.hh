@@ -26,6 +26,8 @@ public:
     void unreadCh(char) override;
 
     qpdf_offset_t size() const noexcept { return size_; }
+    // Adds `piece` after the last byte; earlier offsets read as before.
+    void append(const Piece& piece);
     // The byte at `offset`, which must lie inside the document.
     char at(qpdf_offset_t offset) const;
     // Up to `length` bytes from `offset`, copied.

@@ -111,6 +111,26 @@ bool has_widget(const FormField& field) {
     return dict.getKey("/Subtype").isNameAndEquals("/Widget") || dict.getKey("/Kids").isArray();
 }
 
+// Gives the signature dictionary, written verbatim, the same entries in
+// memory, so that the document can go on from the update without reading it.
+void hold_as_written(QPDFObjectHandle signature, const SignatureRequest& request,
+                     const std::array<long long, 4>& byte_range) {
+    signature.replaceKey("/Type", QPDFObjectHandle::newName(request.document_timestamp ? "/DocTimeStamp" : "/Sig"));
+    signature.replaceKey("/Filter", QPDFObjectHandle::newName("/Adobe.PPKLite"));
+    signature.replaceKey("/SubFilter", QPDFObjectHandle::newName(request.subfilter));
+    if (request.signing_time) signature.replaceKey("/M", QPDFObjectHandle::newString(*request.signing_time));
+    const std::pair<const char*, const std::optional<std::string>*> texts[] = {
+        {"/Reason", &request.reason}, {"/Location", &request.location}, {"/ContactInfo", &request.contact_info}};
+    for (const auto& [key, value] : texts)
+        if (*value) signature.replaceKey(key, QPDFObjectHandle::newUnicodeString(**value));
+    if (request.docmdp_permissions != 0)
+        signature.replaceKey("/Reference", QPDFObjectHandle::parse(docmdp_reference(request.docmdp_permissions)));
+    QPDFObjectHandle range = QPDFObjectHandle::newArray();
+    for (long long value : byte_range) range.appendItem(QPDFObjectHandle::newInteger(value));
+    signature.replaceKey("/ByteRange", range);
+    signature.replaceKey("/Contents", QPDFObjectHandle::newString(std::string(request.bytes_reserved, '\0')));
+}
+
 void check_request(const SignatureRequest& request) {
     if (request.field_name.empty()) refuse("the signature field name is empty");
     if (request.subfilter.size() < 2 || request.subfilter[0] != '/')
@@ -231,8 +251,10 @@ PreparedSignature prepare_signature(Document& document, const SignatureRequest& 
     if (written.bytes.compare(body_at + body.contents_at, 1, "<") != 0)
         fail(Failure::write, "the signature contents were not written where they were laid out");
 
-    check_update(document, written, earlier,
+    hold_as_written(signature, request, prepared.byte_range);
+    check_update(document, update.pdf(), written, earlier,
                  ExpectedSignature{name, {prepared.byte_range.begin(), prepared.byte_range.end()}});
+    document.set_pending(written.pending());
     prepared.update = std::move(written.bytes);
     return prepared;
 }

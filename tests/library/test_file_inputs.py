@@ -150,3 +150,27 @@ def test_an_input_file_is_copied_whole_and_the_target_stays_positioned(input_fil
     for chunk in source.chunks(3, len(data) - 5):
         digest.update(chunk)
     assert digest.digest() == hashlib.sha256(data[3:-5]).digest()
+
+
+def test_writers_of_one_file_share_its_parse_but_not_its_later_revisions(tmp_path):
+    # The completion phase opens the input again: it must find the input's
+    # own revision, even though the first phase's document went on from it.
+    path = tmp_path / "in.pdf"
+    path.write_bytes(INPUTS["classic"])
+    with open(path, "rb") as stream:
+        first = IncrementalPdfFileWriter(stream)
+    document = first.take_document()
+    update, _ = document.prepare_signature("Signature1", "/ETSI.CAdES.detached", 512)
+    document.extend(update)
+    with open(path, "rb") as stream:
+        second = IncrementalPdfFileWriter(stream)
+    second.check_signature("Signature1", "/ETSI.CAdES.detached", 512)
+    assert second.field_names() == [] and second.free_field_name("Signature") == "Signature1"
+    assert second.take_document().signatures() == []
+    # Written over (another size): a writer opened now reads the new content.
+    path.write_bytes(INPUTS["classic"] + update)
+    with open(path, "rb") as stream:
+        third = IncrementalPdfFileWriter(stream)
+    assert third.field_names() == ["Signature1"]
+    with pytest.raises(exceptions.SigningError, match="already signed"):
+        third.check_signature("Signature1", "/ETSI.CAdES.detached", 512)

@@ -78,6 +78,8 @@ def test_embedding_hashes_again_whatever_was_touched(pki, change, refused):
         finish(pki, prepared_digest, output)
         assert hashlib.sha256(covered_bytes(output.getvalue(), prepared_digest.byte_range)).digest() \
             == prepared_digest.document_digest
+        # Later updates go on from the engine's document only while it knows every byte but the container.
+        assert (output.engine_document is not None) == (change is None)
 
 
 def test_a_copy_of_the_prepared_output_is_accepted_after_hashing_it(pki):
@@ -97,6 +99,7 @@ def test_the_digest_of_the_beginning_is_continued_only_while_untouched(pki, offs
     output.write(b"<")
     prefix = output.hashed_prefix
     assert (prefix is not None) == kept
+    assert output.engine_document is None
     if kept:
         data = output.getvalue()
         byte_range = (0, start + 5, len(data) - 7, 7)
@@ -107,7 +110,7 @@ def test_the_digest_of_the_beginning_is_continued_only_while_untouched(pki, offs
 def test_an_output_closed_before_its_layout_still_gives_its_digest():
     data = bytes(range(200))
     byte_range = (0, 50, 120, 80)
-    output = PreparedOutput(lambda: ([data[:70], data[70:]], byte_range))
+    output = PreparedOutput(lambda: ([data[:70], data[70:]], byte_range, None))
     output.close()
     assert output.digest == hashlib.sha256(covered_bytes(data, byte_range)).digest()
 

@@ -15,6 +15,8 @@
 #include <climits>
 #include <cmath>
 #include <memory>
+#include <mutex>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,10 @@ struct DocumentObject {
     PyObject* module;   // where the exception classes are looked up
     PyObject* pieces;   // tuple of the bytes objects (and file descriptors) the document reads
     Document* document;
+    // Held by whichever thread works on the document, with the interpreter
+    // lock released: taken only after releasing it, so no thread ever waits
+    // for one while holding the other.
+    std::mutex* busy;
 };
 
 DocumentObject& fields(PyObject* self) { return *reinterpret_cast<DocumentObject*>(self); }
@@ -35,6 +41,19 @@ py::Object module_of(PyObject* self) { return py::Object::borrow(fields(self).mo
 Document& document_of(PyObject* self) {
     if (fields(self).document == nullptr) py::raise(PyExc_ValueError, "the document is not open");
     return *fields(self).document;
+}
+
+// Runs `work(document)` with the interpreter lock released and the document
+// to itself; `work` must not touch Python objects.
+template <class Work>
+auto document_work(PyObject* self, Work&& work) {
+    py::Object module = module_of(self);
+    Document& document = document_of(self);
+    std::mutex& busy = *fields(self).busy;
+    return run_engine_released(module, [&] {
+        std::lock_guard<std::mutex> held(busy);
+        return work(document);
+    });
 }
 
 std::string_view bytes_view(const py::Object& value, const char* what) {
@@ -76,15 +95,16 @@ py::Object name_or_none(const std::string& name) { return name.empty() ? py::non
 // --- methods -------------------------------------------------------------
 
 PyObject* document_length(PyObject* self, PyObject*) {
-    return py::guarded([&] { return py::integer(document_of(self).length()).release(); },
-                       static_cast<PyObject*>(nullptr));
+    return py::guarded([&] {
+        qpdf_offset_t length = document_work(self, [](Document& document) { return document.length(); });
+        return py::integer(length).release();
+    }, static_cast<PyObject*>(nullptr));
 }
 
 PyObject* document_signatures(PyObject* self, PyObject*) {
     return py::guarded([&] {
-        py::Object module = module_of(self);
         std::vector<SignatureRecord> records =
-            run_engine(module, [&] { return signatures(document_of(self).pdf()); });
+            document_work(self, [](Document& document) { return signatures(document.pdf()); });
         std::vector<py::Object> items;
         for (const SignatureRecord& record : records) {
             py::Object range = py::Object::steal(PyTuple_New(static_cast<Py_ssize_t>(record.byte_range.size())));
@@ -100,19 +120,24 @@ PyObject* document_signatures(PyObject* self, PyObject*) {
 
 PyObject* document_fields(PyObject* self, PyObject*) {
     return py::guarded([&] {
-        py::Object module = module_of(self);
-        std::vector<FormField> found = run_engine(module, [&] { return form_fields(document_of(self).pdf()); });
+        using Field = std::tuple<std::string, std::string, bool>;
+        std::vector<Field> found = document_work(self, [](Document& document) {
+            std::vector<Field> result;
+            for (FormField& field : form_fields(document.pdf()))
+                result.emplace_back(std::move(field.name), std::move(field.type), !field.value.isNull());
+            return result;
+        });
         std::vector<py::Object> items;
-        for (FormField& field : found)
-            items.push_back(py::tuple({text(field.name), name_or_none(field.type),
-                                       py::boolean(!field.value.isNull())}));
+        for (const auto& [name, type, has_value] : found)
+            items.push_back(py::tuple({text(name), name_or_none(type), py::boolean(has_value)}));
         return list_of(std::move(items)).release();
     }, static_cast<PyObject*>(nullptr));
 }
 
 PyObject* document_certification_permission(PyObject* self, PyObject*) {
     return py::guarded([&] {
-        int permission = run_engine(module_of(self), [&] { return certification_permission(document_of(self).pdf()); });
+        int permission =
+            document_work(self, [](Document& document) { return certification_permission(document.pdf()); });
         return (permission == 0 ? py::none() : py::integer(permission)).release();
     }, static_cast<PyObject*>(nullptr));
 }
@@ -190,7 +215,7 @@ SignatureRequest signature_request(const char* method, PyObject* args, PyObject*
 PyObject* document_check_signature(PyObject* self, PyObject* args, PyObject* kwargs) {
     return py::guarded([&] {
         SignatureRequest request = signature_request("check_signature", args, kwargs);
-        run_engine(module_of(self), [&] { check_signature_request(document_of(self), request); });
+        document_work(self, [&](Document& document) { check_signature_request(document, request); });
         return py::none().release();
     }, static_cast<PyObject*>(nullptr));
 }
@@ -198,8 +223,8 @@ PyObject* document_check_signature(PyObject* self, PyObject* args, PyObject* kwa
 PyObject* document_prepare_signature(PyObject* self, PyObject* args, PyObject* kwargs) {
     return py::guarded([&] {
         SignatureRequest request = signature_request("prepare_signature", args, kwargs);
-        py::Object module = module_of(self);
-        PreparedSignature prepared = run_engine(module, [&] { return prepare_signature(document_of(self), request); });
+        PreparedSignature prepared =
+            document_work(self, [&](Document& document) { return prepare_signature(document, request); });
         const auto& range = prepared.byte_range;
         py::Object byte_range = py::tuple({py::integer(range[0]), py::integer(range[1]), py::integer(range[2]),
                                            py::integer(range[3])});
@@ -226,9 +251,19 @@ PyObject* document_append_dss(PyObject* self, PyObject* args, PyObject* kwargs) 
                                             bytes_list(entry[3], "vri crls")}});
             }
         }
-        py::Object module = module_of(self);
-        std::string update = run_engine(module, [&] { return append_dss(document_of(self), data, entries); });
+        std::string update =
+            document_work(self, [&](Document& document) { return append_dss(document, data, entries); });
         return py::bytes(update).release();
+    }, static_cast<PyObject*>(nullptr));
+}
+
+PyObject* document_extend(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return py::guarded([&] {
+        static constexpr py::Parameters<1> parameters{"extend", {"update"}, 1};
+        auto [update] = parameters.bind(args, kwargs);
+        std::string_view bytes = bytes_view(update, "update");
+        document_work(self, [&](Document& document) { document.extend(bytes); });
+        return py::none().release();
     }, static_cast<PyObject*>(nullptr));
 }
 
@@ -244,6 +279,7 @@ int document_traverse(PyObject* self, visitproc visit, void* arg) {
 int document_clear(PyObject* self) {
     // The engine reads the pieces in place: it goes before they do.
     delete std::exchange(fields(self).document, nullptr);
+    delete std::exchange(fields(self).busy, nullptr);
     Py_CLEAR(fields(self).pieces);
     Py_CLEAR(fields(self).module);
     return 0;
@@ -287,6 +323,11 @@ PyMethodDef document_methods[] = {
      METH_VARARGS | METH_KEYWORDS,
      py::method_doc<"append_dss(certs=(), ocsps=(), crls=(), vri=None)",
                     "Add validation data to the DSS: the update, b'' when nothing is new.">},
+    {"extend", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&document_extend)),
+     METH_VARARGS | METH_KEYWORDS,
+     py::method_doc<"extend(update)",
+                    "Take the update that prepare_signature or append_dss just returned, once appended to "
+                    "the document's bytes, as the document's last revision, without reading anything again.">},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -340,13 +381,19 @@ py::Object open_document(const py::Object& module, const py::Object& pieces) {
     py::Object self = py::Object::steal(PyType_GenericAlloc(reinterpret_cast<PyTypeObject*>(type), 0));
     fields(self.get()).module = py::Object(module).release();
     fields(self.get()).pieces = held.release();
-    fields(self.get()).document = run_engine(module, [&] {
-        std::vector<Piece> pieces;
+    fields(self.get()).busy = new std::mutex;
+    // The caller's descriptors are duplicated while the caller cannot close them.
+    std::vector<Piece> parts = run_engine(module, [&] {
+        std::vector<Piece> result;
         for (std::size_t i = 0; i < items.size(); ++i)
-            pieces.push_back(descriptors[i] >= 0 ? Piece::of_file(std::make_shared<InputFile>(descriptors[i]))
+            result.push_back(descriptors[i] >= 0 ? Piece::of_file(std::make_shared<InputFile>(descriptors[i]))
                                                  : Piece::of_memory(bytes_view(items[i], "a piece")));
-        return new Document(std::move(pieces));
+        return result;
     });
+    // Parsed without the interpreter lock: the bytes are immutable and held
+    // by the new object, the files are read through the engine's own descriptors.
+    fields(self.get()).document =
+        run_engine_released(module, [&] { return new Document(std::move(parts)); });
     return self;
 }
 

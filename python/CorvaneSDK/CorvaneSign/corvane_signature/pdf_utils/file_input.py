@@ -63,6 +63,11 @@ class FileInput:
     def __len__(self) -> int:
         return self.length
 
+    @property
+    def identity(self) -> Tuple[int, int, int, int]:
+        """(device, inode, size, modification time) of the file when it was opened."""
+        return self._identity
+
     def check_unchanged(self) -> None:
         if _identity(os.fstat(self.descriptor)) != self._identity:
             raise PdfReadError("the input file changed while it was being read")

@@ -62,17 +62,20 @@ def timestamp_token_der(token: Any, digest: bytes, timestamper: Timestamper) -> 
 class _PreparedTimestamp:
     def __init__(self, document: _pdfengine.Document, pieces: Sequence[Piece], field_name: str,
                  bytes_reserved: int, prefix: Optional[Tuple[int, hashlib._Hash]]) -> None:
-        update, self.byte_range = document.prepare_signature(
+        self.document = document
+        self.laid_out, self.byte_range = document.prepare_signature(
             field_name, SigSeedSubFilter.ETSI_RFC3161.value, bytes_reserved, document_timestamp=True)
-        self.update = bytearray(update)
+        self.update = bytearray(self.laid_out)
         self.bytes_reserved = bytes_reserved
         self.base_length = sum(len(piece) for piece in pieces)
         self.digest = digest_byte_ranges(list(pieces) + [self.update], self.byte_range, prefix)
 
     def embed(self, der: bytes) -> bytes:
+        """The update with the token in place; the document goes on from it."""
         start = self.byte_range[1] - self.base_length + 1
         hex_der = binascii.hexlify(der).upper()
         self.update[start:start + len(hex_der)] = hex_der
+        self.document.extend(self.laid_out)
         return bytes(self.update)
 
 
@@ -104,7 +107,8 @@ def _drive(steps: _Steps, fetch: Callable[[bytes], Any]) -> Tuple[bytes, bytes]:
 def timestamp_update(document: _pdfengine.Document, pieces: Sequence[Piece], timestamper: Timestamper,
                      field_name: str) -> Tuple[bytes, bytes]:
     """The update (bytes) adding a document timestamp to the engine ``document``
-    made of ``pieces``, and the token's DER; the token comes from ``timestamper.timestamp``."""
+    made of ``pieces``, and the token's DER; the token comes from ``timestamper.timestamp``.
+    The document goes on from the update: the caller appends it to the document's bytes."""
     return _drive(_steps(document, pieces, field_name, timestamper),
                   lambda digest: timestamper.timestamp(digest, "sha256"))
 

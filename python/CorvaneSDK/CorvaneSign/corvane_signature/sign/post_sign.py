@@ -11,7 +11,8 @@ from .... import _pdfengine
 from ..pdf_utils.incremental_writer import free_field_name
 from .doc_timestamp import async_timestamp_update
 from .embedding import append_update, document_bytes
-from .validation_info import ValidationData, dss_update, gather_validation_data, require_gathering, vri_key
+from .validation_info import (ValidationData, dss_update, extend_dss, gather_validation_data, require_gathering,
+                              vri_key)
 
 if TYPE_CHECKING:
     from .timestamps import Timestamper
@@ -71,6 +72,11 @@ class PostSignInstructions:
         if self.include_vri:
             contents = container_der + bytes(bytes_reserved - len(container_der))
             vri = {vri_key(contents): data}
+        engine = getattr(output, "engine_document", None)
+        if engine is not None:
+            # The prepared output's own document goes on: nothing is parsed again.
+            output.append_engine_update(extend_dss(engine, data, vri))  # type: ignore[attr-defined]
+            return
         content = document_bytes(output)
         update = dss_update([content], data, vri)
         del content  # let the stream grow in place instead of copying a shared buffer
@@ -83,12 +89,16 @@ class PostSignInstructions:
         if timestamper is None:
             raise _no_timestamper()
         prefix = getattr(output, "hashed_prefix", None)
+        engine = getattr(output, "engine_document", None)
         content = document_bytes(output)
-        document = _pdfengine.open(content)
+        document = engine if engine is not None else _pdfengine.open(content)
         field_name = free_field_name(document, "DocumentTimestamp")
         update, _token = await async_timestamp_update(document, [content], timestamper, field_name, prefix)
         del document, content
-        append_update(output, update)
+        if engine is not None:
+            output.append_engine_update(update)  # type: ignore[attr-defined]
+        else:
+            append_update(output, update)
 
 
 def _no_timestamper() -> SigningError:

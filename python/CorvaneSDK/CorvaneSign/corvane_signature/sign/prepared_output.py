@@ -12,6 +12,11 @@ The stream also tracks what has been written to it since, so that embedding
 the signature needs no second digest of the untouched document, and a
 document timestamp over the final file continues the digest of its
 untouched beginning instead of hashing it again.
+
+It keeps the PDF engine's document of its content too, as long as nothing but
+the signature container and the engine's own updates were written to it:
+the updates after the signature extend that document instead of parsing the
+output again.
 """
 
 from __future__ import annotations
@@ -20,16 +25,28 @@ import hashlib
 import io
 from typing import TYPE_CHECKING, Any, Callable, Iterable, Optional, Sequence, SupportsIndex, Tuple
 
+from ..pdf_utils import _pdfengine
 from ..pdf_utils.file_input import Digest, FileInput, Piece, digest_piece
 from .byte_range_digest import digest_byte_ranges
 
 if TYPE_CHECKING:
     from _typeshed import ReadableBuffer
 
-# What lays the document out: its pieces, and the signature's byte range over them.
-LayOut = Callable[[], Tuple[Sequence[Piece], Sequence[int]]]
+__all__ = ["PreparedOutput", "Engine"]
 
-__all__ = ["PreparedOutput"]
+
+class Engine:
+    """The engine document of a prepared output, extended with its update,
+    and what must stay alive with it (the parse it was lent from)."""
+
+    def __init__(self, document: _pdfengine.Document, keep: object = None) -> None:
+        self.document = document
+        self._keep = keep
+
+
+# What lays the document out: its pieces, the signature's byte range over
+# them, and the engine document that went on from the layout (or None).
+LayOut = Callable[[], Tuple[Sequence[Piece], Sequence[int], Optional[Engine]]]
 
 _READING = ("getvalue", "read", "read1", "readinto", "readinto1", "readline", "readlines", "seek", "tell",
             "__iter__", "__next__")
@@ -49,6 +66,7 @@ class PreparedOutput(io.BytesIO):
         self._prefix: Optional[Tuple[int, hashlib._Hash]] = None  # (length, hash of the first length bytes as made)
         self._changed = False
         self._intact = 0          # the bytes before this offset are as made (read once made)
+        self._engine: Optional[Engine] = None  # while in step with the content
 
     @property
     def unchanged(self) -> bool:
@@ -60,7 +78,7 @@ class PreparedOutput(io.BytesIO):
         """The signature's byte range over this output."""
         if self._byte_range is None:
             assert self._lay_out is not None, "laid out once, with the byte range"
-            pieces, byte_range = self._lay_out()
+            pieces, byte_range, self._engine = self._lay_out()
             self._pieces, self._byte_range, self._lay_out = tuple(pieces), tuple(byte_range), None
         return self._byte_range
 
@@ -82,6 +100,27 @@ class PreparedOutput(io.BytesIO):
         if self._prefix is None or self._intact < self._prefix[0]:
             return None
         return self._prefix
+
+    @property
+    def engine_document(self) -> Optional[_pdfengine.Document]:
+        """The engine's document of this content (its signature container
+        aside), or None once anything else was written to it."""
+        if self._engine is None or self.closed:
+            return None
+        self._make()
+        with io.BytesIO.getbuffer(self) as view:
+            length = view.nbytes
+        if self._engine.document.length() != length:
+            self._engine = None
+            return None
+        return self._engine.document
+
+    def append_engine_update(self, update: bytes) -> None:
+        """Appends ``update``, which the engine document built and went on from."""
+        engine = self._engine
+        io.BytesIO.seek(self, 0, 2)
+        self.write(update)
+        self._engine = engine
 
     def close(self) -> None:
         # Also called when the stream is collected: closing needs no content.
@@ -117,21 +156,31 @@ class PreparedOutput(io.BytesIO):
 
     def write(self, data: ReadableBuffer) -> int:
         self._make()
-        self._touched_from(io.BytesIO.tell(self))
+        start = io.BytesIO.tell(self)
+        self._touched_from(start)
+        if self._engine is not None:
+            with memoryview(data) as view:
+                end = start + view.nbytes
+            # Only the signature container goes where the engine knows zeros.
+            if not (self.byte_range[1] < start and end < self.byte_range[2]):
+                self._engine = None
         return io.BytesIO.write(self, data)
 
     def writelines(self, lines: Iterable[ReadableBuffer]) -> None:
         self._make()
+        self._engine = None
         self._touched_from(io.BytesIO.tell(self))
         return io.BytesIO.writelines(self, lines)
 
     def truncate(self, size: Optional[int] = None) -> int:
         self._make()
+        self._engine = None
         self._touched_from(io.BytesIO.tell(self) if size is None else size)
         return io.BytesIO.truncate(self, size)
 
     def getbuffer(self) -> memoryview:
         self._make()
+        self._engine = None
         self._touched_from(0)  # the view can write anywhere
         return io.BytesIO.getbuffer(self)
 

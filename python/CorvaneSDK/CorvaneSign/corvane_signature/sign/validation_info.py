@@ -16,7 +16,7 @@ from ..pdf_utils.file_input import FileInput, engine_piece
 from ...corvane_certvalidator.naming import same_name
 
 __all__ = ["ValidationData", "require_gathering", "gather_validation_data", "signer_certificates",
-           "vri_key", "dss_update"]
+           "vri_key", "dss_update", "extend_dss"]
 
 
 class ValidationData:
@@ -110,8 +110,19 @@ def dss_update(pieces: Sequence[Union[bytes, FileInput]], data: ValidationData,
                vri: Optional[Mapping[str, ValidationData]] = None) -> bytes:
     """The incremental update adding ``data`` to the DSS of the document made of
     ``pieces``; ``vri`` maps /VRI keys to ValidationData. b"" when nothing is new."""
+    document = _pdfengine.open(tuple(engine_piece(piece) for piece in pieces))
+    return extend_dss(document, data, vri)
+
+
+def extend_dss(document: _pdfengine.Document, data: ValidationData,
+               vri: Optional[Mapping[str, ValidationData]] = None) -> bytes:
+    """The update adding ``data`` (and ``vri``) to the DSS of the engine
+    ``document``, which goes on from it: the caller appends the update to the
+    document's bytes. b"" when nothing is new."""
     entries = None
     if vri:
         entries = [(key, value.certs, value.ocsps, value.crls) for key, value in vri.items()]
-    document = _pdfengine.open(tuple(engine_piece(piece) for piece in pieces))
-    return document.append_dss(data.certs, data.ocsps, data.crls, entries)
+    update = document.append_dss(data.certs, data.ocsps, data.crls, entries)
+    if update:
+        document.extend(update)
+    return update

@@ -17,7 +17,7 @@ from asn1crypto import cms
 from ...config.errors import ConfigurationError
 from ...exceptions import SigningError
 from ..... import _pdfengine
-from ...pdf_utils.file_input import FileInput, Piece, write_piece
+from ...pdf_utils.file_input import Piece, write_piece
 from ...pdf_utils.format import pdf_date
 from ...pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from ..appearance import SignatureAppearance
@@ -26,8 +26,8 @@ from ..doc_timestamp import async_timestamp_update, timestamp_update
 from ..embedding import container_der, embed_container
 from ..fields import SigSeedSubFilter
 from ..post_sign import PostSignInstructions
-from ..prepared_output import PreparedOutput
-from ..validation_info import dss_update, gather_validation_data, require_gathering
+from ..prepared_output import Engine, PreparedOutput
+from ..validation_info import extend_dss, gather_validation_data, require_gathering
 
 if TYPE_CHECKING:
     from ..timestamps import Timestamper
@@ -229,13 +229,17 @@ class PdfSigner:
         request = (field_name, meta.subfilter.value, reserved)
         reason, signing_time = meta.reason, pdf_date()
         options = meta.layout_options()
-        writer.document.check_signature(*request, reason=reason, signing_time=signing_time, **options)
+        writer.check_signature(*request, reason=reason, signing_time=signing_time, **options)
 
-        def lay_out() -> Tuple[Sequence[Piece], Sequence[int]]:
+        def lay_out() -> Tuple[Sequence[Piece], Sequence[int], Optional[Engine]]:
             writer.check_input_unchanged()
-            update, byte_range = writer.document.prepare_signature(*request, reason=reason,
-                                                                   signing_time=signing_time, **options)
-            return (writer.source, update), byte_range
+            document = writer.take_document()
+            update, byte_range = document.prepare_signature(*request, reason=reason, signing_time=signing_time,
+                                                         **options)
+            # The output goes on from the document as laid out: later updates
+            # extend this parse instead of reading the output again.
+            document.extend(update)
+            return (writer.source, update), byte_range, Engine(document, writer.parse)
 
         output = PreparedOutput(lay_out)
         prepared_digest = PreparedByteRangeDigest(output)
@@ -270,10 +274,11 @@ class PdfTimeStamper:
         writer, timestamper, field_name = self._arguments(pdf_out, md_algorithm, timestamper)
         if validation_context is not None:
             require_gathering(validation_context)
-        update, token = timestamp_update(writer.document, [writer.source], timestamper, field_name)
+        document = writer.take_document()
+        update, token = timestamp_update(document, [writer.source], timestamper, field_name)
         updates = [update]
         if validation_context is not None:
-            updates.append(_run(_tsa_dss_update(writer.source, update, token, validation_context)))
+            updates.append(_run(_tsa_dss_update(document, token, validation_context)))
         return _write_out(output, writer.source, updates)
 
     async def async_timestamp_pdf(self, pdf_out: IncrementalPdfFileWriter, md_algorithm: Optional[str] = None,
@@ -283,18 +288,18 @@ class PdfTimeStamper:
         writer, timestamper, field_name = self._arguments(pdf_out, md_algorithm, timestamper)
         if validation_context is not None:
             require_gathering(validation_context)
-        update, token = await async_timestamp_update(writer.document, [writer.source], timestamper,
-                                                     field_name)
+        document = writer.take_document()
+        update, token = await async_timestamp_update(document, [writer.source], timestamper, field_name)
         updates = [update]
         if validation_context is not None:
-            updates.append(await _tsa_dss_update(writer.source, update, token, validation_context))
+            updates.append(await _tsa_dss_update(document, token, validation_context))
         return _write_out(output, writer.source, updates)
 
 
-async def _tsa_dss_update(source: Union[bytes, FileInput], update: bytes, token: bytes,
-                          validation_context: Any) -> bytes:
+async def _tsa_dss_update(document: _pdfengine.Document, token: bytes, validation_context: Any) -> bytes:
+    """The DSS update for the timestamp authority, on ``document`` as extended by the timestamp."""
     data = await gather_validation_data(validation_context, token)
-    return dss_update([source, update], data)
+    return extend_dss(document, data)
 
 
 def _run(coroutine: Coroutine[Any, Any, _Result]) -> _Result:
