@@ -58,7 +58,7 @@ def test_compiled_functions_show_the_call_they_accept(module):
 def test_engine_document_methods_show_their_call():
     methods = [value for value in vars(_pdfengine.Document).values()
                if isinstance(value, types.MethodDescriptorType)]
-    assert len(methods) == 7
+    assert len(methods) == 8
     for method in methods:
         assert "self" in inspect.signature(method).parameters
         assert method.__doc__, method.__name__

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <tuple>
 #include <string>
 #include <vector>
@@ -399,16 +400,24 @@ py::Object open_document(const py::Object& module, const py::Object& pieces) {
 
 py::Object open_leading(const py::Object& module, const py::Object& document, long long end) {
     Document& whole = engine_document(module, document);
-    if (end < 0 || end > whole.length()) py::raise(PyExc_ValueError, "the end lies outside the document");
+    std::mutex& busy = document_lock(document);
     PyObject* type = engine_state(module).document_type;
     py::Object self = py::Object::steal(PyType_GenericAlloc(reinterpret_cast<PyTypeObject*>(type), 0));
     fields(self.get()).module = py::Object(module).release();
     // The same bytes objects (and file descriptors): they live as long as either document.
     fields(self.get()).pieces = py::Object::borrow(fields(document.get()).pieces).release();
-    fields(self.get()).document =
-        run_engine(module, [&] { return new Document(leading_pieces(whole, static_cast<qpdf_offset_t>(end))); });
+    fields(self.get()).busy = new std::mutex;
+    std::optional<std::vector<Piece>> pieces = run_engine_released(module, [&] {
+        std::lock_guard<std::mutex> held(busy);
+        if (end < 0 || end > whole.length()) return std::optional<std::vector<Piece>>();
+        return std::optional<std::vector<Piece>>(leading_pieces(whole, static_cast<qpdf_offset_t>(end)));
+    });
+    if (!pieces) py::raise(PyExc_ValueError, "the end lies outside the document");
+    fields(self.get()).document = run_engine_released(module, [&] { return new Document(std::move(*pieces)); });
     return self;
 }
+
+std::mutex& document_lock(const py::Object& object) { return *fields(object.get()).busy; }
 
 Document& engine_document(const py::Object& module, const py::Object& object) {
     // The exact type, not isinstance(): that honours __class__, and anything

@@ -5,6 +5,8 @@
 
 #include "object.hh"
 
+#include <mutex>
+
 #include "../document.hh"
 
 namespace pdfengine::binding {
@@ -21,5 +23,10 @@ py::Object open_leading(const py::Object& module, const py::Object& document, lo
 
 // The engine document behind `object`, a Document of `module` (TypeError otherwise).
 Document& engine_document(const py::Object& module, const py::Object& object);
+
+// What a thread holds while the engine works on the document of `object` (a
+// Document, checked by engine_document first): taken only with the
+// interpreter lock released, as another thread may be extending the document.
+std::mutex& document_lock(const py::Object& object);
 
 }  // namespace pdfengine::binding

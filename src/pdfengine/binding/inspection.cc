@@ -13,6 +13,7 @@
 #include "../signature_values.hh"
 #include "../stream_decoding.hh"
 
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,18 @@ QPDFObjGen object_id(const py::Object& number, const py::Object& generation) {
     return QPDFObjGen(static_cast<int>(object), static_cast<int>(gen));
 }
 
+// Runs `body(engine document)` without the interpreter lock, holding the
+// document's own lock: another thread may be extending it meanwhile.
+template <class Body>
+auto reading(const py::Object& module, const py::Object& document, Body&& body) {
+    Document& engine = engine_document(module, document);
+    std::mutex& busy = document_lock(document);
+    return run_engine_released(module, [&] {
+        std::lock_guard<std::mutex> held(busy);
+        return body(engine);
+    });
+}
+
 // The record type `name` of CorvaneSDK._pdfengine_records (documented there).
 py::Object record_type(const char* name) {
     return py::import("CorvaneSDK._pdfengine_records").attr(name);
@@ -48,8 +61,7 @@ py::Object decoded_or_none(const std::optional<std::string>& json) { return json
 py::Object revisions_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
     static constexpr py::Parameters<1> parameters{"revisions", {"document"}};
     auto [document] = parameters.bind(args, kwargs);
-    Document& engine = engine_document(module, document);
-    std::vector<Revision> found = run_engine(module, [&] { return revisions(engine); });
+    std::vector<Revision> found = reading(module, document, [](Document& engine) { return revisions(engine); });
     py::Object record = record_type("Revision");
     py::Object result = new_list();
     for (const Revision& revision : found)
@@ -78,8 +90,15 @@ py::Object graph_differences_function(const py::Object& module, PyObject* args, 
     auto [earlier, later] = parameters.bind(args, kwargs);
     Document& earlier_document = engine_document(module, earlier);
     Document& later_document = engine_document(module, later);
-    std::vector<GraphDifference> differences =
-        run_engine(module, [&] { return graph_differences(earlier_document, later_document); });
+    std::mutex& earlier_busy = document_lock(earlier);
+    std::mutex& later_busy = document_lock(later);
+    std::vector<GraphDifference> differences = run_engine_released(module, [&] {
+        std::unique_lock<std::mutex> first(earlier_busy, std::defer_lock);
+        std::unique_lock<std::mutex> second(later_busy, std::defer_lock);
+        if (&earlier_busy == &later_busy) first.lock();
+        else std::lock(first, second);
+        return graph_differences(earlier_document, later_document);
+    });
     py::Object record = record_type("GraphDifference");
     py::Object reach_type = record_type("Reach");
     py::Object referrer_type = record_type("Referrer");
@@ -97,32 +116,30 @@ py::Object graph_differences_function(const py::Object& module, PyObject* args, 
 py::Object object_json_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
     static constexpr py::Parameters<3> parameters{"object_json", {"document", "number", "generation"}};
     auto [document, number, generation] = parameters.bind(args, kwargs);
-    Document& engine = engine_document(module, document);
     QPDFObjGen id = object_id(number, generation);
-    return decoded_or_none(run_engine(module, [&] { return object_json(engine.pdf(), id); }));
+    return decoded_or_none(reading(module, document, [&](Document& engine) { return object_json(engine.pdf(), id); }));
 }
 
 py::Object trailer_json_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
     static constexpr py::Parameters<1> parameters{"trailer_json", {"document"}};
     auto [document] = parameters.bind(args, kwargs);
-    Document& engine = engine_document(module, document);
-    return decoded(run_engine(module, [&] { return engine.pdf().getTrailer().getJSON(2).unparse(); }));
+    return decoded(reading(module, document,
+                           [](Document& engine) { return engine.pdf().getTrailer().getJSON(2).unparse(); }));
 }
 
 py::Object stream_data_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
     static constexpr py::Parameters<3> parameters{"stream_data", {"document", "number", "generation"}};
     auto [document, number, generation] = parameters.bind(args, kwargs);
-    Document& engine = engine_document(module, document);
     QPDFObjGen id = object_id(number, generation);
-    std::string data = run_engine(module, [&] { return decoded_stream_data(engine, id); });
+    std::string data = reading(module, document, [&](Document& engine) { return decoded_stream_data(engine, id); });
     return py::bytes(data);
 }
 
 py::Object signature_values_function(const py::Object& module, PyObject* args, PyObject* kwargs) {
     static constexpr py::Parameters<1> parameters{"signature_values", {"document"}};
     auto [document] = parameters.bind(args, kwargs);
-    Document& engine = engine_document(module, document);
-    std::vector<SignatureValue> values = run_engine(module, [&] { return signature_values(engine.pdf()); });
+    std::vector<SignatureValue> values =
+        reading(module, document, [](Document& engine) { return signature_values(engine.pdf()); });
     py::Object record = record_type("SignatureValue");
     py::Object result = new_list();
     for (const SignatureValue& value : values) append(result, record(text(value.field), decoded(value.json)));

@@ -25,7 +25,7 @@ import hashlib
 import io
 from typing import TYPE_CHECKING, Any, Callable, Iterable, Optional, Sequence, SupportsIndex, Tuple
 
-from ..pdf_utils import _pdfengine
+from .... import _pdfengine
 from ..pdf_utils.file_input import Digest, FileInput, Piece, digest_piece
 from .byte_range_digest import digest_byte_ranges
 
