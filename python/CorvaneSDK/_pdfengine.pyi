@@ -1,6 +1,6 @@
 from typing import Any, Dict, List, Optional, Sequence, Tuple, Union, final
 
-from ._pdfengine_records import GraphDifference, Revision, SignatureValue
+from ._pdfengine_records import Field, GraphDifference, PreparedSignature, Revision, Signature, SignatureValue
 
 from .CorvaneSign.corvane_signature.exceptions import PdfEncryptedError as PdfEncryptedError
 from .CorvaneSign.corvane_signature.exceptions import PdfReadError as PdfReadError
@@ -16,8 +16,8 @@ _Appearance = Tuple[int, Tuple[float, float, float, float], Sequence[str]]
 @final
 class Document:
     def length(self) -> int: ...
-    def signatures(self) -> List[Tuple[str, Optional[str], Optional[str], Tuple[int, ...], bytes]]: ...
-    def fields(self) -> List[Tuple[str, Optional[str], bool]]: ...
+    def signatures(self) -> List[Signature]: ...
+    def fields(self) -> List[Field]: ...
     def certification_permission(self) -> Optional[int]: ...
     def check_signature(
         self,
@@ -44,7 +44,7 @@ class Document:
         contact_info: Optional[str] = ...,
         docmdp_permissions: Optional[int] = ...,
         appearance: Optional[_Appearance] = ...,
-    ) -> Tuple[bytes, Tuple[int, int, int, int]]: ...
+    ) -> PreparedSignature: ...
     def append_dss(
         self,
         certs: Sequence[bytes] = ...,

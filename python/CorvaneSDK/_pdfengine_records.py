@@ -7,9 +7,45 @@ Objects appear decoded from qpdf's JSON (version 2): a dictionary is a dict of
 
 from __future__ import annotations
 
-from typing import Any, List, NamedTuple, Tuple
+from typing import Any, List, NamedTuple, Optional, Tuple
 
-__all__ = ["Revision", "Referrer", "Reach", "GraphDifference", "SignatureValue"]
+__all__ = ["Signature", "Field", "PreparedSignature", "Revision", "Referrer", "Reach", "GraphDifference",
+           "SignatureValue"]
+
+
+class Signature(NamedTuple):
+    """A signature or document timestamp of the document (``Document.signatures()``)."""
+
+    field: str
+    """The signed field's full name."""
+    kind: Optional[str]
+    """The signature dictionary's /Type: "/Sig" or "/DocTimeStamp" (None when missing)."""
+    subfilter: Optional[str]
+    """Its /SubFilter, e.g. "/ETSI.CAdES.detached"."""
+    byte_range: Tuple[int, ...]
+    """Its /ByteRange as written: offset and length pairs."""
+    contents: bytes
+    """Its /Contents: the signature container, with the zero padding."""
+
+
+class Field(NamedTuple):
+    """A form field of the document (``Document.fields()``)."""
+
+    name: str
+    """The field's full name."""
+    type: Optional[str]
+    """Its field type (/FT): "/Sig", "/Tx", ... (None when it has none)."""
+    signed: bool
+    """Whether it has a value (for a signature field: is signed)."""
+
+
+class PreparedSignature(NamedTuple):
+    """An incremental update laid out for a signature (``Document.prepare_signature()``)."""
+
+    update: bytes
+    """The update's bytes, with room for the signature container in /Contents."""
+    byte_range: Tuple[int, int, int, int]
+    """What the signature covers: everything but the /Contents value."""
 
 
 class Revision(NamedTuple):

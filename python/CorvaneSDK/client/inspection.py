@@ -42,11 +42,11 @@ def signature_times(document: bytes, field: str) -> Tuple[Optional[datetime.date
         if value.field == field:
             signing_time = pdf_date(value.value.get("/M"))
     timestamp_time = None
-    for name, kind, _subfilter, _range, contents in engine_document.signatures():
-        if name != field:
+    for record in engine_document.signatures():
+        if record.field != field:
             continue
-        container = cms.ContentInfo.load(contents)
-        token = container if kind == "/DocTimeStamp" else _signature_timestamp(container)
+        container = cms.ContentInfo.load(record.contents)
+        token = container if record.kind == "/DocTimeStamp" else _signature_timestamp(container)
         if token is not None:
             timestamp_time = _token_time(token)
     return signing_time, timestamp_time

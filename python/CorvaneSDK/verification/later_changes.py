@@ -504,8 +504,8 @@ class _Judge:
                     and all(isinstance(item, int) and item >= 0 for item in byte_range):
                 index = self.history.index_ending_at(byte_range[2] + byte_range[3])
                 held = index is not None and index > self.signed_index and any(
-                    field == name and found == contents
-                    for field, _kind, _subfilter, _range, found in self.history.state(index).signatures())
+                    record.field == name and record.contents == contents
+                    for record in self.history.state(index).signatures())
                 if held:
                     verdict = self.container_verifies(value, contents, byte_range)
         self._verified[ref] = verdict

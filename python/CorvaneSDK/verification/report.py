@@ -161,8 +161,8 @@ class _Entry:
                       % end)
             return
         self.report["revision"] = index + 1
-        held = any(field == self.field and contents == self.contents
-                   for field, _kind, _subfilter, _range, contents in self.history.state(index).signatures())
+        held = any(record.field == self.field and record.contents == self.contents
+                   for record in self.history.state(index).signatures())
         if not held:
             self.fail("FORMAT_FAILURE", "revision %d, where the byte range ends, does not hold this signature"
                       % (index + 1))

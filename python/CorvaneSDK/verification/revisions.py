@@ -13,7 +13,7 @@ import hashlib
 from typing import Any, Dict, Iterator, List, Optional, Sequence, Tuple, Union
 
 from .. import _pdfengine
-from .._pdfengine_records import GraphDifference, Reach
+from .._pdfengine_records import GraphDifference, Reach, Signature
 from ..CorvaneSign.corvane_signature.pdf_utils.file_input import FileInput, digest_piece, engine_piece
 from .pdf_values import reference
 
@@ -63,7 +63,7 @@ class RevisionState:
         catalog = self.object(self.root_ref) if self.root_ref else None
         return catalog if isinstance(catalog, dict) else {}
 
-    def signatures(self) -> List[Tuple[str, Optional[str], Optional[str], Tuple[int, ...], bytes]]:
+    def signatures(self) -> List[Signature]:
         return self.document.signatures()
 
 

@@ -4,6 +4,7 @@
 #include "documentation.hh"
 #include "engine_errors.hh"
 #include "engine_state.hh"
+#include "records.hh"
 #include "text.hh"
 
 #include "../document.hh"
@@ -106,14 +107,15 @@ PyObject* document_signatures(PyObject* self, PyObject*) {
     return py::guarded([&] {
         std::vector<SignatureRecord> records =
             document_work(self, [](Document& document) { return signatures(document.pdf()); });
+        py::Object record_of = record_type("Signature");
         std::vector<py::Object> items;
         for (const SignatureRecord& record : records) {
             py::Object range = py::Object::steal(PyTuple_New(static_cast<Py_ssize_t>(record.byte_range.size())));
             for (std::size_t i = 0; i < record.byte_range.size(); ++i)
                 if (PyTuple_SetItem(range.get(), static_cast<Py_ssize_t>(i), py::integer(record.byte_range[i]).release()) < 0)
                     py::throw_error();
-            items.push_back(py::tuple({text(record.field), name_or_none(record.type),
-                                       name_or_none(record.subfilter), range, py::bytes(record.contents)}));
+            items.push_back(record_of(text(record.field), name_or_none(record.type), name_or_none(record.subfilter),
+                                      range, py::bytes(record.contents)));
         }
         return list_of(std::move(items)).release();
     }, static_cast<PyObject*>(nullptr));
@@ -128,9 +130,10 @@ PyObject* document_fields(PyObject* self, PyObject*) {
                 result.emplace_back(std::move(field.name), std::move(field.type), !field.value.isNull());
             return result;
         });
+        py::Object record_of = record_type("Field");
         std::vector<py::Object> items;
         for (const auto& [name, type, has_value] : found)
-            items.push_back(py::tuple({text(name), name_or_none(type), py::boolean(has_value)}));
+            items.push_back(record_of(text(name), name_or_none(type), py::boolean(has_value)));
         return list_of(std::move(items)).release();
     }, static_cast<PyObject*>(nullptr));
 }
@@ -229,7 +232,7 @@ PyObject* document_prepare_signature(PyObject* self, PyObject* args, PyObject* k
         const auto& range = prepared.byte_range;
         py::Object byte_range = py::tuple({py::integer(range[0]), py::integer(range[1]), py::integer(range[2]),
                                            py::integer(range[3])});
-        return py::tuple({py::bytes(prepared.update), byte_range}).release();
+        return record_type("PreparedSignature")(py::bytes(prepared.update), byte_range).release();
     }, static_cast<PyObject*>(nullptr));
 }
 

@@ -4,6 +4,7 @@
 #include "document_object.hh"
 #include "engine_errors.hh"
 #include "module.hh"
+#include "records.hh"
 #include "text.hh"
 
 #include "../errors.hh"
@@ -46,11 +47,6 @@ auto reading(const py::Object& module, const py::Object& document, Body&& body) 
         std::lock_guard<std::mutex> held(busy);
         return body(engine);
     });
-}
-
-// The record type `name` of CorvaneSDK._pdfengine_records (documented there).
-py::Object record_type(const char* name) {
-    return py::import("CorvaneSDK._pdfengine_records").attr(name);
 }
 
 // qpdf JSON text as the Python value it stands for.

@@ -25,7 +25,7 @@ __all__ = ["IncrementalPdfFileWriter", "free_field_name"]
 
 def free_field_name(document: _pdfengine.Document, prefix: str) -> str:
     """``prefix`` and the smallest number that names no field of the engine ``document``."""
-    return _free_name([name for name, _type, _value in document.fields()], prefix)
+    return _free_name([field.name for field in document.fields()], prefix)
 
 
 def _free_name(names: List[str], prefix: str) -> str:
@@ -201,7 +201,7 @@ class IncrementalPdfFileWriter:
 
     def field_names(self) -> List[str]:
         """Fully qualified names of the document's form fields."""
-        return [name for name, _type, _value in self._parse.fields]
+        return [field.name for field in self._parse.fields]
 
     def free_field_name(self, prefix: str) -> str:
         """``prefix`` followed by the smallest number that names no field yet."""
