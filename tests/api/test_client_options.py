@@ -41,3 +41,17 @@ def test_certified_visible_signature_and_a_later_signer(sandbox, client, pdf, re
     entry = next(entry for entry in report["signatures"] if entry["field"] == certified.field)
     assert entry["certification"] == certify and entry["later_revisions"]["allowed"], entry
     assert report["indication"] == "TOTAL-PASSED", report
+
+
+def test_appearance_and_results_are_immutable_values():
+    from CorvaneSDK import SignResult
+    appearance = Appearance(1, [300, 100, 520, 150], ["Approved"])
+    assert appearance == Appearance(1, BOX, ("Approved",)) and appearance != Appearance(2, BOX, ("Approved",))
+    assert len({appearance, Appearance(1, BOX, ["Approved"])}) == 1
+    assert (appearance.box, appearance.lines) == (BOX, ("Approved",))  # copies: a caller's list cannot change it
+    result = SignResult(b"%PDF", "Signature1", "Ada", None, None, "B-B")
+    assert result == SignResult(b"%PDF", "Signature1", "Ada", None, None, "B-B")
+    assert "<4 bytes>" in repr(result)
+    for record, field in ((appearance, "page"), (result, "level")):
+        with pytest.raises(AttributeError):
+            setattr(record, field, None)

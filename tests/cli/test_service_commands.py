@@ -243,6 +243,11 @@ def test_each_command_imports_only_what_it_needs(sandbox, signed_at, source, tmp
     # The Client reads the signing time with verification's date parser, and nothing else of it.
     assert {name for name in names if name.startswith(("CorvaneSDK.verification.", "CorvaneSDK.sandbox"))} <= {
         "CorvaneSDK.verification.pdf_values"}
+    # A B-B signature validates no certificate path, so the path validator stays unloaded.
+    names, code = _imported(["sign", str(source), "out-b.pdf", "--tenant", sandbox.tenant_id, "--pki", "rsa",
+                             "--level", "B-B", "--service-url", sandbox.url], tmp_path, environment)
+    assert code == 0 and not {"cryptography.x509.verification",
+                              "CorvaneSDK.CorvaneSign.corvane_certvalidator.path_policy"} & names
     names, code = _imported(["verify", str(signed_at["B-LTA"]), "--trust", sandbox.root_cert_path],
                             tmp_path, environment)
     assert code == 0 and "CorvaneSDK.verification" in names

@@ -1,5 +1,6 @@
 import base64
 import os
+import re
 import signal
 import socket
 import subprocess
@@ -10,6 +11,7 @@ import pytest
 import requests
 
 from CorvaneSDK.sandbox import USER_INFO_PATH, Sandbox
+from CorvaneSDK.sandbox.server import MAX_BODY_SIZE
 
 
 def _connectable(port):
@@ -23,7 +25,9 @@ def test_exit_leaves_no_thread_and_frees_the_port():
     with Sandbox(log=False) as sb:
         port = sb.port
         assert _connectable(port)
-        assert requests.get(sb.url + "/aia/root.cer", timeout=10).status_code == 200
+        # A kept-alive connection left idle in the client's pool must not hold the shutdown up.
+        kept = requests.Session()
+        assert kept.get(sb.url + "/aia/root.cer", timeout=10).status_code == 200
         # A request stuck in a long delay must not hold the shutdown up.
         sb.faults.delay("/aia", 600)
 
@@ -42,6 +46,7 @@ def test_exit_leaves_no_thread_and_frees_the_port():
         idle = socket.create_connection(("127.0.0.1", port))
     client.join(60)
     idle.close()
+    kept.close()
     assert not client.is_alive() and outcome
     # Threads of other servers (the suite's shared sandbox) may end meanwhile;
     # none that this sandbox started may be left.
@@ -54,6 +59,27 @@ def test_exit_leaves_no_thread_and_frees_the_port():
     assert not os.path.exists(sb.ca_bundle_path)  # the ephemeral directory is gone
     with pytest.raises(RuntimeError):
         sb.start()
+
+
+def _statuses(connection):
+    """The status codes of the answers read from ``connection`` until the server closes it."""
+    received = b""
+    while True:
+        chunk = connection.recv(65536)
+        if not chunk:
+            return re.findall(rb"HTTP/1\.1 (\d{3}) ", received)
+        received += chunk
+
+
+def test_connection_is_kept_only_while_each_request_was_read_whole(sandbox):
+    get = b"GET /aia/root.cer HTTP/1.1\r\nHost: sandbox\r\n\r\n"
+    # A body larger than the sandbox reads is left unread: were the connection kept,
+    # its bytes would be taken for the next request.
+    too_large = (b"POST /ocsp/root HTTP/1.1\r\nHost: sandbox\r\nContent-Length: %d\r\n\r\n"
+                 % (MAX_BODY_SIZE + 1)) + b"GET /aia/root.cer HTTP/1.1\r\n\r\n"
+    with socket.create_connection(("127.0.0.1", sandbox.port), timeout=30) as connection:
+        connection.sendall(get + get + too_large)
+        assert _statuses(connection) == [b"200", b"200", b"413"]
 
 
 def test_port_in_use_fails_cleanly():

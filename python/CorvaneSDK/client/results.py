@@ -3,8 +3,9 @@
 from __future__ import annotations
 
 import datetime
-from dataclasses import dataclass
 from typing import Optional, Union
+
+from .records import Record
 
 __all__ = ["SignResult", "TimestampResult", "LEVELS"]
 
@@ -15,8 +16,7 @@ LEVELS = ("B-B", "B-T", "B-LT", "B-LTA")
 Output = Union[str, "bytes", None]
 
 
-@dataclass(frozen=True)
-class SignResult:
+class SignResult(Record):
     """A signature added to a document.
 
     ``output`` is the destination path as given, the document's bytes when no
@@ -24,6 +24,7 @@ class SignResult:
     ``timestamp_time`` is the signature timestamp's time (None at B-B).
     """
 
+    _fields = ("output", "field", "signer", "signing_time", "timestamp_time", "level")
     output: Output
     field: str
     signer: str
@@ -31,19 +32,28 @@ class SignResult:
     timestamp_time: Optional[datetime.datetime]
     level: str
 
+    def __init__(self, output: Output, field: str, signer: str, signing_time: Optional[datetime.datetime],
+                 timestamp_time: Optional[datetime.datetime], level: str) -> None:
+        for name, value in zip(self._fields, (output, field, signer, signing_time, timestamp_time, level)):
+            self._set(name, value)
+
     def __repr__(self) -> str:
         output = "<%d bytes>" % len(self.output) if isinstance(self.output, bytes) else repr(self.output)
         return ("SignResult(output=%s, field=%r, signer=%r, signing_time=%r, timestamp_time=%r, level=%r)"
                 % (output, self.field, self.signer, self.signing_time, self.timestamp_time, self.level))
 
 
-@dataclass(frozen=True)
-class TimestampResult:
+class TimestampResult(Record):
     """A document timestamp added to a document (``output`` as in SignResult)."""
 
+    _fields = ("output", "field", "timestamp_time")
     output: Output
     field: str
     timestamp_time: Optional[datetime.datetime]
+
+    def __init__(self, output: Output, field: str, timestamp_time: Optional[datetime.datetime]) -> None:
+        for name, value in zip(self._fields, (output, field, timestamp_time)):
+            self._set(name, value)
 
     def __repr__(self) -> str:
         output = "<%d bytes>" % len(self.output) if isinstance(self.output, bytes) else repr(self.output)

@@ -1,9 +1,11 @@
 """HTTP plumbing: a threaded server on 127.0.0.1 that hands every request to an app.
 
 The app is any object with ``handle(request) -> Response or DROP`` and
-``log(line)``.  Each connection carries one request (HTTP/1.0), so no thread
-waits on an idle keep-alive connection; on stop, open connections are shut
-down and every handler thread is joined.
+``log(line)``.  Connections are kept alive (HTTP/1.1), so a client that
+reuses its connection pays no new handshake per request; an idle connection
+holds its thread until the client closes it, the idle time-out passes, or
+the server stops: on stop, open connections are shut down and every handler
+thread is joined.
 """
 
 from __future__ import annotations
@@ -78,10 +80,13 @@ class App(Protocol):
 
 
 class _Handler(BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.0"
+    protocol_version = "HTTP/1.1"
     server_version = "CorvaneSandbox/1.0"
-    # A client that connects and never sends its request must not hold a thread forever.
+    # A client that connects and never sends its (next) request must not hold a thread forever.
     timeout = 30
+    # Each answer goes out at once: on a kept-alive connection, Nagle's algorithm
+    # would hold the body back until the client's delayed ACK of the headers.
+    disable_nagle_algorithm = True
 
     def do_GET(self) -> None:
         self._serve()
@@ -100,10 +105,15 @@ class _Handler(BaseHTTPRequestHandler):
             length = int(length_header) if length_header is not None else 0
         except ValueError:
             length = -1
+        # An unread body would be taken for the next request: such a connection ends with its answer.
+        if "Transfer-Encoding" in self.headers:
+            self.close_connection = True
         if length < 0:
+            self.close_connection = True
             self._answer(Response.text(400, "invalid Content-Length"))
             return
         if length > MAX_BODY_SIZE:
+            self.close_connection = True
             self._answer(Response.text(413, "request body larger than %d bytes" % MAX_BODY_SIZE))
             return
         body = self.rfile.read(length) if length else b""
@@ -127,7 +137,6 @@ class _Handler(BaseHTTPRequestHandler):
         self._answer(response, request.path)
 
     def _answer(self, response: Response, path: Optional[str] = None) -> None:
-        self.close_connection = True
         # Logged before answering, so the line belongs to the client's request in time.
         self._log(path if path is not None else urlsplit(self.path).path,
                   "%d %d" % (response.status, len(response.body)))
@@ -135,6 +144,8 @@ class _Handler(BaseHTTPRequestHandler):
             self.send_response(response.status)
             self.send_header("Content-Type", response.content_type)
             self.send_header("Content-Length", str(len(response.body)))
+            if self.close_connection:
+                self.send_header("Connection", "close")
             for name, value in response.headers.items():
                 self.send_header(name, value)
             self.end_headers()

@@ -88,6 +88,21 @@ class TimestampAuthority:
     def __init__(self, certificate: x509.Certificate, key: PrivateKey) -> None:
         self._certificate = to_asn1(certificate)
         self._key = key
+        # The parts of a token that depend on the certificate alone, encoded once:
+        # encoding its names afresh for every token costs far more than the signature.
+        cert = self._certificate
+        self._tsa_name_der = asn1_x509.GeneralName(name="directory_name", value=cert.subject).dump()
+        self._sid_der = cms.SignerIdentifier(name="issuer_and_serial_number", value={
+            "issuer": cert.issuer, "serial_number": cert.serial_number}).dump()
+        self._ess_attribute_der = cms.CMSAttribute({"type": "signing_certificate_v2", "values": [{
+            "certs": [{
+                "cert_hash": hashlib.sha256(cert.dump()).digest(),
+                "issuer_serial": {
+                    "issuer": [asn1_x509.GeneralName(name="directory_name", value=cert.issuer)],
+                    "serial_number": cert.serial_number,
+                },
+            }],
+        }]}).dump()
         self._lock = threading.Lock()
         # Random start so that serials stay unique across runs of a kept state directory.
         self._next_serial = secrets.randbits(62) << 16
@@ -126,34 +141,24 @@ class TimestampAuthority:
             "serial_number": self._serial(),
             "gen_time": now,
             "accuracy": {"seconds": 1},
-            "tsa": asn1_x509.GeneralName(name="directory_name", value=self._certificate.subject),
+            "tsa": asn1_x509.GeneralName.load(self._tsa_name_der),
         }
         if nonce is not None:
             info["nonce"] = nonce
         tst_info = tsp.TSTInfo(info)
         tst_der = tst_info.dump()
 
-        cert = self._certificate
         signed_attrs = cms.CMSAttributes([
             cms.CMSAttribute({"type": "content_type", "values": ["tst_info"]}),
             cms.CMSAttribute({"type": "signing_time", "values": [cms.Time({"utc_time": now})]}),
             cms.CMSAttribute({"type": "message_digest",
                               "values": [hashlib.sha256(tst_der).digest()]}),
-            cms.CMSAttribute({"type": "signing_certificate_v2", "values": [{
-                "certs": [{
-                    "cert_hash": hashlib.sha256(cert.dump()).digest(),
-                    "issuer_serial": {
-                        "issuer": [asn1_x509.GeneralName(name="directory_name", value=cert.issuer)],
-                        "serial_number": cert.serial_number,
-                    },
-                }],
-            }]}),
+            cms.CMSAttribute.load(self._ess_attribute_der),
         ])
         signature = keys.sign(self._key, signed_attrs.dump())
         signer_info = cms.SignerInfo({
             "version": "v1",
-            "sid": cms.SignerIdentifier(name="issuer_and_serial_number", value={
-                "issuer": cert.issuer, "serial_number": cert.serial_number}),
+            "sid": cms.SignerIdentifier.load(self._sid_der),
             "digest_algorithm": algos.DigestAlgorithm({"algorithm": "sha256"}),
             "signed_attrs": signed_attrs,
             "signature_algorithm": keys.signed_digest_algorithm(self._key, cms=True),
@@ -167,6 +172,6 @@ class TimestampAuthority:
             "signer_infos": [signer_info],
         }
         if cert_req:
-            signed_data["certificates"] = [cert]
+            signed_data["certificates"] = [self._certificate]
         return cms.ContentInfo({"content_type": "signed_data",
                                 "content": cms.SignedData(signed_data)})

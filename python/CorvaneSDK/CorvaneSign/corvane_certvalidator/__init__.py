@@ -13,7 +13,7 @@ from .chain import ChainBuilder
 from .cms_certs import certificates_in, signature_timestamp_tokens, signer_certificate
 from .decoding import as_crl, as_ocsp_response
 from .fetchers import Fetcher
-from .path_policy import SIGNER, TIMESTAMPING, PathError, validate_path
+from .purposes import SIGNER, TIMESTAMPING
 from .registry import SimpleCertificateStore, as_certificate
 from .revocation import Evidence, RevocationChecker
 
@@ -106,6 +106,8 @@ class ValidationContext:
         self.certificate_registry.register_multiple(intermediates or [])
         chain = self._chains.build(certificate)
         if purpose is not None:
+            from .path_policy import PathError, validate_path  # loads cryptography.x509: only where used
+
             # Without given roots the chain's own top anchors it: trust is the
             # verifier's call, but a path that breaks its constraints is never
             # worth embedding.

@@ -23,7 +23,7 @@ from ..corvane_signature.exceptions import RevokedCertificateError, ValidationEr
 from .chain import is_issued_by
 from .fetchers import FetchError
 from .naming import describe, name_text, same_name
-from .path_policy import OCSP_SIGNING, PathError, validate_path
+from .purposes import OCSP_SIGNING
 from .signatures import UnsupportedSignatureAlgorithm, verify_signature
 
 __all__ = ["ocsp_request_for", "responds_for", "check_ocsp_response", "CLOCK_SKEW"]
@@ -102,6 +102,8 @@ def _response_signer(basic: Any, issuer: Any, cert: Any, source: str,
                 "as an OCSP responder" % (source, describe(cert), describe(candidate),
                                           name_text(issuer.subject)))
         # A delegated responder answers only for the CA that certified it for that.
+        from .path_policy import PathError, validate_path  # loads cryptography.x509: only where used
+
         try:
             validate_path(candidate, [], [issuer], now, OCSP_SIGNING)
         except PathError as error:

@@ -24,12 +24,9 @@ from cryptography.x509.verification import (Criticality, ExtensionPolicy, Policy
 
 from ..corvane_signature.exceptions import ValidationError
 from .naming import describe
+from .purposes import OCSP_SIGNING, SIGNER, TIMESTAMPING
 
 __all__ = ["SIGNER", "TIMESTAMPING", "OCSP_SIGNING", "PathError", "validate_path", "to_cryptography"]
-
-SIGNER = "document signer"
-TIMESTAMPING = "timestamp authority"
-OCSP_SIGNING = "OCSP responder"
 
 # Why a path was refused; the verifier turns these into its verdicts.
 EXPIRED = "expired"

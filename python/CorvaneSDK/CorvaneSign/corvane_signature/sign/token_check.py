@@ -15,7 +15,7 @@ from asn1crypto import cms, tsp
 from ...corvane_certvalidator.chain import ChainBuilder
 from ...corvane_certvalidator.cms_certs import certificates_in, signer_certificate
 from ...corvane_certvalidator.naming import describe
-from ...corvane_certvalidator.path_policy import TIMESTAMPING, PathError, validate_path
+from ...corvane_certvalidator.purposes import TIMESTAMPING
 from ...corvane_certvalidator.registry import SimpleCertificateStore
 from ...corvane_certvalidator.signatures import UnsupportedSignatureAlgorithm, verify_signature
 
@@ -73,6 +73,8 @@ def check_timestamp_token(token: Any, message_digest: Union[bytes, bytearray], m
     """
     tst_info, tsa_cert = check_token_integrity(token, message_digest, md_algorithm, nonce)
     carried = certificates_in(token)
+    from ...corvane_certvalidator.path_policy import PathError, validate_path  # loads cryptography.x509
+
     try:
         validate_path(tsa_cert, carried, [_carried_path_top(tsa_cert, carried)], tst_info["gen_time"].native,
                       TIMESTAMPING)
