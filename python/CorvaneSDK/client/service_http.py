@@ -100,8 +100,10 @@ class ServiceConnection:
     def _post(self, session: requests.Session, path: str, body: Dict[str, Any], api_token: str) -> Any:
         url = self.service_url + path
         try:
-            response = session.post(url, json=body, headers={"X-Corvane-Authorization": api_token},
-                                    timeout=self.timeout)
+            # One connection per service request, as the modules make them: only
+            # the library's own requests (timestamps, OCSP, CRLs) share one.
+            response = session.post(url, json=body, timeout=self.timeout,
+                                    headers={"X-Corvane-Authorization": api_token, "Connection": "close"})
         except requests.RequestException as error:
             raise _unavailable(url, error, self.timeout) from None
         if response.status_code != 200:
