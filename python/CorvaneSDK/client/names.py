@@ -8,10 +8,9 @@ from __future__ import annotations
 
 import base64
 import functools
-import inspect
 import json
 import types
-from typing import Any, Callable, Dict, Optional
+from typing import Any, Dict, Optional
 
 from asn1crypto import x509
 from requests.auth import HTTPBasicAuth
@@ -29,15 +28,10 @@ from .errors import OutputError
 from .service_http import ServiceConnection, retrying_session
 from .sources import SourceOpener
 
-__all__ = ["signing_table", "timestamping_table", "library_accepts", "BYTES_RESERVED"]
+__all__ = ["signing_table", "timestamping_table", "BYTES_RESERVED"]
 
 # Room for the signature container, as the modules reserve it.
 BYTES_RESERVED = 30842
-
-
-def library_accepts(callable_: Callable[..., Any], parameter: str) -> bool:
-    """Whether the library's ``callable_`` takes the keyword ``parameter``."""
-    return parameter in inspect.signature(callable_).parameters
 
 
 def _output_failure(destination: Any, error: BaseException) -> OutputError:
@@ -47,20 +41,14 @@ def _output_failure(destination: Any, error: BaseException) -> OutputError:
 
 
 def _library_network(timeout: float, retries: int) -> Dict[str, Any]:
-    """Time-out and (where the library takes a session) retrying session for the
-    library's own requests: timestamps, OCSP, CRLs, CA certificates."""
-    stamper_options: Dict[str, Any] = {"timeout": timeout}
-    context_options: Dict[str, Any] = {"timeout": timeout}
-    sessions = []
-    for options, accepting in ((stamper_options, timestamps.HTTPTimeStamper), (context_options, ValidationContext)):
-        if library_accepts(accepting, "session"):
-            options["session"] = retrying_session(retries)
-            sessions.append(options["session"])
+    """Time-out and one retrying session, so one connection per host, for the
+    library's own requests of a call: timestamps, OCSP, CRLs, CA certificates."""
+    session = retrying_session(retries)
     return {
-        "sessions": sessions,
+        "sessions": [session],
         "timestamps": types.SimpleNamespace(
-            HTTPTimeStamper=functools.partial(timestamps.HTTPTimeStamper, **stamper_options)),
-        "ValidationContext": functools.partial(ValidationContext, **context_options),
+            HTTPTimeStamper=functools.partial(timestamps.HTTPTimeStamper, timeout=timeout, session=session)),
+        "ValidationContext": functools.partial(ValidationContext, timeout=timeout, session=session),
     }
 
 
