@@ -66,7 +66,7 @@ def test_loop_stays_responsive_while_four_signings_run(remote_sandbox):
 
     late, results = asyncio.run(main())
     assert max(late) < 0.05, "the loop was blocked for %.0f ms" % (max(late) * 1000)
-    assert len(late) > 20  # the ticker did run meanwhile
+    assert len(late) >= 5  # the ticker did run meanwhile (four fast signings may take only ~0.2 s)
     assert [result.field for result in results] == ["Signature1"] * 4
     assert all(result.output.startswith(pdf) and result.timestamp_time for result in results)
 
