@@ -1,9 +1,8 @@
 // The whole signing run, shared by both faces.
 #include "credentials.hh"
-#include "document_output.hh"
 #include "input_identity.hh"
 #include "interruption.hh"
-#include "output_failure.hh"
+#include "delivery.hh"
 #include "replacement_file.hh"
 #include "signing.hh"
 
@@ -111,12 +110,7 @@ py::Coroutine signing_procedure(py::Names names, TimestampSource source, Signing
     }
 
     py::Object document = output.attr("getvalue")();
-    try {
-        client::deliver_document(output_file, document, &input_identity);
-    } catch (py::Error& error) {
-        if (!error.matches(PyExc_Exception)) throw;
-        raise_output_failure(names, output_file, error);
-    }
+    deliver(names, output_file, document, input_identity);
     py::Object record = py::dict();
     py::set_item(record, "field", field_name);
     py::set_item(record, "signer", signer);

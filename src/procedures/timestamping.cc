@@ -4,9 +4,8 @@
 #include "timestamping.hh"
 
 #include "credentials.hh"
-#include "document_output.hh"
 #include "input_identity.hh"
-#include "output_failure.hh"
+#include "delivery.hh"
 #include "prompt_interrupts.hh"
 #include "replacement_file.hh"
 
@@ -72,12 +71,7 @@ py::Object timestamping_procedure(const py::Names& names, TimestampSource source
     py::Object stamper = names["signers"].attr("PdfTimeStamper")(tst_client, py::kw("field_name", field_name));
     py::Object stamped = stamp(stamper.attr("timestamp_pdf"), py::none());
     py::Object document = stamped.attr("getvalue")();
-    try {
-        client::deliver_document(output_file, document, &input_identity);
-    } catch (py::Error& error) {
-        if (!error.matches(PyExc_Exception)) throw;
-        raise_output_failure(names, output_file, error);
-    }
+    deliver(names, output_file, document, input_identity);
     py::Object record = py::dict();
     py::set_item(record, "field", field_name);
     py::set_item(record, "document", document);
