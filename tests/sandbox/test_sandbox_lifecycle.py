@@ -3,9 +3,11 @@ import os
 import re
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import threading
+import time
 
 import pytest
 import requests
@@ -156,3 +158,15 @@ def test_command_line_takes_options_after_a_separator(tmp_path):
     from CorvaneSDK.sandbox.__main__ import _parse_args
     args = _parse_args(["--", "--port", "8123", "--state-dir", str(tmp_path)])
     assert (args.port, args.state_dir) == (8123, str(tmp_path))
+
+
+def test_a_client_resetting_an_idle_kept_connection_is_no_error(capsys):
+    with Sandbox(log=False) as sb:
+        connection = socket.create_connection(("127.0.0.1", sb.port), timeout=30)
+        connection.sendall(b"GET /aia/root.cer HTTP/1.1\r\nHost: sandbox\r\n\r\n")
+        assert connection.recv(65536).startswith(b"HTTP/1.1 200")
+        time.sleep(0.2)  # the server now waits on the kept connection for a next request
+        # Closing with a zero linger time resets the connection instead of ending it.
+        connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        connection.close()
+    assert "Traceback" not in capsys.readouterr().err

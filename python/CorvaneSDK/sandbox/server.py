@@ -13,6 +13,7 @@ from __future__ import annotations
 import enum
 import json
 import socket
+import sys
 import threading
 import traceback
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -193,6 +194,13 @@ class SandboxHTTPServer(ThreadingHTTPServer):
         finally:
             with self._connections_lock:
                 self._connections.discard(request)
+
+    def handle_error(self, request: Any, client_address: Any) -> None:
+        # A client that resets a kept-alive connection while it is idle has
+        # closed it; only other failures are worth a traceback.
+        if isinstance(sys.exc_info()[1], ConnectionError):
+            return
+        super().handle_error(request, client_address)
 
     def start(self, name: str) -> None:
         self._thread = threading.Thread(target=self.serve_forever, kwargs={"poll_interval": 0.05},
