@@ -18,7 +18,12 @@ bool cancellation_pending(const py::Object& task) {
 
 void raise_if_interrupted() {
     if (PyErr_CheckSignals() < 0) py::throw_error();
-    py::Object asyncio = py::import("asyncio");
+    // No loop can be running before asyncio is imported, and importing it only
+    // to ask would cost a caller without one (the synchronous Client) more
+    // than a small signing's own work.
+    PyObject* loaded = PyDict_GetItemString(PyImport_GetModuleDict(), "asyncio");  // borrowed
+    if (loaded == nullptr || loaded == Py_None) return;
+    py::Object asyncio = py::Object::borrow(loaded);
     py::Object loop = asyncio.attr("_get_running_loop")();
     if (loop.is_none()) return;
     py::Object task = asyncio.attr("current_task")(loop);

@@ -10,6 +10,7 @@ import time
 import pytest
 
 from CorvaneSDK import Client
+from CorvaneSDK.client.sync_run import run_to_end
 from CorvaneSDK.sandbox.paths import SIGN_INFO_PATH
 from support.sample_pdfs import document
 
@@ -86,3 +87,17 @@ def test_a_cancelled_signing_writes_nothing(sandbox, client, pdf, tmp_path):
     asyncio.run(main())  # returns once the worker is done: the loop's executor is shut down
     assert os.listdir(tmp_path) == []
     assert [request.path for request in sandbox.requests].count(SIGN_INFO_PATH) == 1
+
+
+def test_a_procedure_awaiting_the_loop_still_runs_to_its_end():
+    # The synchronous faces drive procedures without a loop until one waits for it.
+    async def procedure(fail):
+        await asyncio.sleep(0)      # a bare yield to the loop
+        await asyncio.sleep(0.001)  # a future of the loop
+        if fail:
+            raise KeyError("late")
+        return "done"
+
+    assert run_to_end(procedure(False)) == "done"
+    with pytest.raises(KeyError, match="late"):
+        run_to_end(procedure(True))

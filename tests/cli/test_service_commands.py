@@ -10,7 +10,7 @@ import time
 
 import pytest
 
-from CorvaneSDK.cli.service_commands import TOKEN_VARIABLE
+from CorvaneSDK.cli.service_commands import SERVICE_URL, TEST_TSA_URL, TOKEN_VARIABLE
 from CorvaneSDK.sandbox import paths
 from support.pdf_oracles import qpdf_objects
 from support.sample_pdfs import document
@@ -240,6 +240,9 @@ def test_each_command_imports_only_what_it_needs(sandbox, signed_at, source, tmp
     names, code = _imported(["sign", str(source), "out.pdf", "--tenant", sandbox.tenant_id, "--pki", "rsa",
                              "--service-url", sandbox.url], tmp_path, environment)
     assert code == 0 and "CorvaneSDK.client" in names
+    # The Client drives the procedures without an event loop, and the command
+    # knows the service's address without loading a fixed module.
+    assert not {"asyncio", "CorvaneSDK.sign", "CorvaneSDK.timestamp"} & names
     # The Client reads the signing time with verification's date parser, and nothing else of it.
     assert {name for name in names if name.startswith(("CorvaneSDK.verification.", "CorvaneSDK.sandbox"))} <= {
         "CorvaneSDK.verification.pdf_values"}
@@ -254,6 +257,12 @@ def test_each_command_imports_only_what_it_needs(sandbox, signed_at, source, tmp
     assert not {name for name in names
                 if name.startswith(("CorvaneSDK.sandbox", "CorvaneSDK.sign", "CorvaneSDK.client",
                                     "CorvaneSDK.CorvaneSign.corvane_signature.sign.signers"))}
+
+
+def test_default_addresses_are_the_fixed_modules():
+    from CorvaneSDK import sign, timestamp
+    for module in (sign, timestamp):
+        assert (module.CRVN_DOMAIN_URL, module.DUMMY_HTTP_TS) == (SERVICE_URL, TEST_TSA_URL)
 
 
 def test_console_script_verifies_as_a_process(sandbox, signed_at, tmp_path):

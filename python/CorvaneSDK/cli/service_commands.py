@@ -22,9 +22,13 @@ from .batch import STREAM, Job, plan, run
 from .errors import BAD_INPUT, REFUSED, UNREACHABLE, CommandError
 from .sign_options import add_signature_options, positive_seconds, signature_options
 
-__all__ = ["TOKEN_VARIABLE", "add_sign_parser", "add_timestamp_parser"]
+__all__ = ["TOKEN_VARIABLE", "SERVICE_URL", "TEST_TSA_URL", "add_sign_parser", "add_timestamp_parser"]
 
 TOKEN_VARIABLE = "CORVANE_API_TOKEN"
+# The fixed modules' CRVN_DOMAIN_URL and DUMMY_HTTP_TS: loading a module (and
+# asyncio with it) for two strings would cost more than a small signing.
+SERVICE_URL = "https://api.corvane.com"
+TEST_TSA_URL = "http://timestamp.entrust.net/TSS/RFC3161sha2TS"
 
 Source = Union[str, bytes]
 _UNUSED = "unused"
@@ -58,21 +62,14 @@ def _scrub(text: str, secret: Optional[str]) -> str:
     return text.replace(secret, "***") if secret else text
 
 
-def _default(name: str) -> str:
-    """A server address the modules define (both modules hold the same values)."""
-    from .. import sign
-    value: str = getattr(sign, name)
-    return value
-
-
 def _client(arguments: argparse.Namespace, token: Optional[str]) -> Any:
     from ..client import Client
     settings: Dict[str, Any] = {}
     if arguments.timeout is not None:
         settings["timeout"] = arguments.timeout
     if arguments.test:
-        settings["tsa_url"] = arguments.test_tsa_url or _default("DUMMY_HTTP_TS")
-    service_url = arguments.service_url or _default("CRVN_DOMAIN_URL")
+        settings["tsa_url"] = arguments.test_tsa_url or TEST_TSA_URL
+    service_url = arguments.service_url or SERVICE_URL
     # _read_token made sure of both where the service is used. Timestamps from
     # the test server need neither; the Client takes them all the same and
     # never sends them in that case.

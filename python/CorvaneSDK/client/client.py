@@ -7,9 +7,9 @@ It runs the same procedures as the fixed modules ``CorvaneSDK.sign`` and
 
 from __future__ import annotations
 
-import asyncio
 import functools
 import os
+import sys
 import threading
 from typing import Any, Callable, Dict, Iterable, Optional, TypeVar
 
@@ -22,6 +22,7 @@ from .names import signing_table, timestamping_table
 from .results import LEVELS, SignResult, TimestampResult
 from .service_http import ServiceConnection, display_url
 from .sources import Destination, Source, check_destination, source_for
+from .sync_run import run_to_end
 from .turns import WORK_TURN
 
 __all__ = ["Client"]
@@ -36,6 +37,10 @@ def _text_option(name: str, value: Optional[str]) -> Optional[str]:
 
 
 def _outside_event_loop(method: str) -> None:
+    # No loop runs before asyncio is imported; the synchronous faces never import it.
+    asyncio = sys.modules.get("asyncio")
+    if asyncio is None:
+        return
     try:
         asyncio.get_running_loop()
     except RuntimeError:
@@ -102,7 +107,7 @@ class Client:
         destination = check_destination(destination)
         connection = ServiceConnection(self.service_url, self.timeout, self.retries)
         table = signing_table(connection, options, self.timeout, self.retries, self.tsa_url)
-        record = self._run(lambda: asyncio.run(_procedures.sign(table, options, document, destination,
+        record = self._run(lambda: run_to_end(_procedures.sign(table, options, document, destination,
                                                                 self.__api_token, self.tenant_id, pki, user_id,
                                                                 email)),
                            connection, table)
@@ -190,6 +195,8 @@ class Client:
 
     @staticmethod
     async def _in_thread(work: Callable[[], _T]) -> _T:
+        import asyncio  # loaded already: a coroutine face runs in a loop
+
         stop = threading.Event()
 
         def in_turn() -> _T:

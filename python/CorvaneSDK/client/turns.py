@@ -15,7 +15,6 @@ landed, unless the last request had been answered already.
 
 from __future__ import annotations
 
-import asyncio
 import contextlib
 import threading
 from typing import Iterator, Optional
@@ -45,7 +44,9 @@ class WorkTurn:
     def _check(self) -> None:
         stop = self._stop()
         if stop is not None and stop.is_set():
-            raise asyncio.CancelledError()
+            # A stop is set only by a cancelled coroutine face, so asyncio is loaded.
+            from asyncio import CancelledError
+            raise CancelledError()
 
     @contextlib.contextmanager
     def given_away(self) -> Iterator[None]:
