@@ -19,6 +19,7 @@ import sys
 from typing import Any, Callable, Dict, Optional, Union
 
 from .batch import STREAM, Job, plan, run
+from .client_loading import client_module
 from .errors import BAD_INPUT, REFUSED, UNREACHABLE, CommandError
 from .sign_options import add_signature_options, positive_seconds, signature_options
 
@@ -63,7 +64,7 @@ def _scrub(text: str, secret: Optional[str]) -> str:
 
 
 def _client(arguments: argparse.Namespace, token: Optional[str]) -> Any:
-    from ..client import Client
+    Client = client_module().Client
     settings: Dict[str, Any] = {}
     if arguments.timeout is not None:
         settings["timeout"] = arguments.timeout
