@@ -9,8 +9,7 @@ can give, a loop takes over from there.
 
 from __future__ import annotations
 
-import types
-from typing import Any, Coroutine, Generator, TypeVar
+from typing import Any, Coroutine, Generator, Generic, TypeVar
 
 __all__ = ["run_to_end"]
 
@@ -28,22 +27,28 @@ def run_to_end(coroutine: Coroutine[Any, Any, _T]) -> _T:
 
 
 async def _finish(coroutine: Coroutine[Any, Any, _T], waited_for: Any) -> _T:
-    return await _resumed(coroutine, waited_for)  # type: ignore[no-any-return]
+    return await _Resumed(coroutine, waited_for)
 
 
-@types.coroutine
-def _resumed(coroutine: Coroutine[Any, Any, _T], waited_for: Any) -> Generator[Any, Any, _T]:
-    """Hands the loop what ``coroutine`` waits for, and the answer back, to its end."""
-    while True:
-        try:
+class _Resumed(Generic[_T]):
+    """The rest of a coroutine started by hand, beginning with what it waits for."""
+
+    def __init__(self, coroutine: Coroutine[Any, Any, _T], waited_for: Any) -> None:
+        self._coroutine = coroutine
+        self._waited_for = waited_for
+
+    def __await__(self) -> Generator[Any, Any, _T]:
+        coroutine, waited_for = self._coroutine, self._waited_for
+        while True:
             try:
-                answer = yield waited_for
-            except GeneratorExit:
-                coroutine.close()
-                raise
-            except BaseException as error:  # a cancellation, or what the awaited thing raised
-                waited_for = coroutine.throw(error)
-            else:
-                waited_for = coroutine.send(answer)
-        except StopIteration as done:
-            return done.value  # type: ignore[no-any-return]
+                try:
+                    answer = yield waited_for
+                except GeneratorExit:
+                    coroutine.close()
+                    raise
+                except BaseException as error:  # a cancellation, or what the awaited thing raised
+                    waited_for = coroutine.throw(error)
+                else:
+                    waited_for = coroutine.send(answer)
+            except StopIteration as done:
+                return done.value  # type: ignore[no-any-return]
