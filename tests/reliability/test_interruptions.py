@@ -96,3 +96,17 @@ def test_sigterm_removes_the_unfinished_output_of_the_command(sandbox, files):
     assert all(name.startswith("corvane-") for name in unfinished), unfinished
     assert target.read_bytes() == b"precious"
     assert sorted(os.listdir(target.parent)) == ["in.pdf", "out.pdf"]
+
+
+def test_ctrl_c_stops_the_sign_command_and_keeps_the_output(sandbox, files, monkeypatch):
+    # The command's Client runs the procedure without an event loop: Ctrl-C lands as it comes.
+    source, target = files
+    monkeypatch.setenv("CORVANE_API_TOKEN", sandbox.api_token)
+    code, err, requested = interrupt(
+        sandbox, [sys.executable, "-m", "CorvaneSDK", "sign", str(source), str(target), "--tenant", sandbox.tenant_id,
+                  "--pki", "rsa", "--service-url", sandbox.url],
+        paths.OCSP_PREFIX, signal.SIGINT)
+    assert code == 130 and err.rstrip().endswith("interrupted"), err
+    assert target.read_bytes() == b"precious"
+    assert sorted(os.listdir(target.parent)) == ["in.pdf", "out.pdf"]
+    assert requested[-1].startswith(paths.OCSP_PREFIX), requested
