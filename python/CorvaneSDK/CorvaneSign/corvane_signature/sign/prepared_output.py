@@ -2,8 +2,9 @@
 input followed by the prepared update.
 
 The update is laid out when the signature's byte range is first needed; the
-stream is made on first use, in one copy straight into its own buffer, and
-the digest of the signed byte ranges is taken while the bytes are copied.  A
+stream is made on first use, in one engine call that copies every piece into
+a new buffer without the interpreter lock, and the digest of the signed byte
+ranges is taken from that buffer in one hashlib call per range.  A
 preparation whose output and digest are never used (the completion phase
 prepares the document again only for its post-sign instructions) never lays
 the update out, copies or hashes the document.
