@@ -26,6 +26,21 @@ auto without_gil(Call&& call) {
     }
 }
 
+// Writes `size` bytes that stay put while the GIL is released, at `offset`
+// when it is not negative, else at the descriptor's position.
+void write_span(int fd, const char* bytes, Py_ssize_t size, long long offset, const py::Object& filename) {
+    while (size > 0) {
+        ssize_t written = without_gil([&] {
+            return offset >= 0 ? ::pwrite(fd, bytes, static_cast<std::size_t>(size), offset)
+                               : ::write(fd, bytes, static_cast<std::size_t>(size));
+        });
+        if (written <= 0) raise_os_error(written < 0 ? errno : EIO, filename);  // 0: the file takes no more
+        bytes += written;
+        size -= written;
+        if (offset >= 0) offset += written;
+    }
+}
+
 }  // namespace
 
 [[noreturn]] void raise_os_error(int error, const py::Object& filename) {
@@ -72,25 +87,6 @@ bool status_at(int folder, const std::string& path, struct stat& status, int fla
 bool sync(int fd) {
     return without_gil([&] { return ::fsync(fd); }) == 0;
 }
-
-namespace {
-
-// Writes `size` bytes that stay put while the GIL is released, at `offset`
-// when it is not negative, else at the descriptor's position.
-void write_span(int fd, const char* bytes, Py_ssize_t size, long long offset, const py::Object& filename) {
-    while (size > 0) {
-        ssize_t written = without_gil([&] {
-            return offset >= 0 ? ::pwrite(fd, bytes, static_cast<std::size_t>(size), offset)
-                               : ::write(fd, bytes, static_cast<std::size_t>(size));
-        });
-        if (written <= 0) raise_os_error(written < 0 ? errno : EIO, filename);  // 0: the file takes no more
-        bytes += written;
-        size -= written;
-        if (offset >= 0) offset += written;
-    }
-}
-
-}  // namespace
 
 void write_all(int fd, const py::Object& data, long long offset, const py::Object& filename) {
     if (PyBytes_Check(data.get())) {
