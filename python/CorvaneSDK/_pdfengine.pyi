@@ -56,6 +56,9 @@ class Document:
 
 def open(pieces: Union[bytes, Sequence[Union[bytes, int]]]) -> Document: ...
 
+# Each piece: bytes, or (file descriptor, length) for the file's first length bytes.
+def join(pieces: Sequence[Union[bytes, Tuple[int, int]]]) -> bytes: ...
+
 # Read-only inspection, for verification reports: records of ._pdfengine_records,
 # and objects decoded from qpdf's JSON (version 2).
 def revisions(document: Document) -> List[Revision]: ...

@@ -222,7 +222,7 @@ void ReplacementFile::commit_replacement() {
 }
 
 void ReplacementFile::commit_in_place() {
-    py::Object data = file().attr("getbuffer")();
+    py::Object data = file().attr("getvalue")();  // the stream's own buffer, not a copy
     Py_ssize_t size = PyObject_Length(data.get());
     if (size < 0) py::throw_error();
     raise_if_interrupted();
@@ -235,7 +235,6 @@ void ReplacementFile::commit_in_place() {
     write_all(fd, data, 0, target_);
     if (::ftruncate(fd, size) != 0) raise_os_error(errno, target_);
     if (!sync(fd)) raise_os_error(errno, target_);
-    data.attr("release")();
     created_target_ = false;
     file_ = py::Object();
     target_fd_.reset();

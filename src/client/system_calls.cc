@@ -26,9 +26,20 @@ auto without_gil(Call&& call) {
     }
 }
 
-// Slices written in one system call: large enough to be fast, small enough
-// that the copy out of the document is no burden.
-constexpr Py_ssize_t kSliceSize = 8 << 20;
+// Writes `size` bytes that stay put while the GIL is released, at `offset`
+// when it is not negative, else at the descriptor's position.
+void write_span(int fd, const char* bytes, Py_ssize_t size, long long offset, const py::Object& filename) {
+    while (size > 0) {
+        ssize_t written = without_gil([&] {
+            return offset >= 0 ? ::pwrite(fd, bytes, static_cast<std::size_t>(size), offset)
+                               : ::write(fd, bytes, static_cast<std::size_t>(size));
+        });
+        if (written <= 0) raise_os_error(written < 0 ? errno : EIO, filename);  // 0: the file takes no more
+        bytes += written;
+        size -= written;
+        if (offset >= 0) offset += written;
+    }
+}
 
 }  // namespace
 
@@ -78,26 +89,42 @@ bool sync(int fd) {
 }
 
 void write_all(int fd, const py::Object& data, long long offset, const py::Object& filename) {
-    Py_ssize_t total = PyObject_Length(data.get());
-    if (total < 0) py::throw_error();
-    for (Py_ssize_t start = 0; start < total;) {
-        Py_ssize_t end = total - start > kSliceSize ? start + kSliceSize : total;
-        py::Object slice = py::Object::steal(PyBytes_FromObject(
-            py::Object::steal(PySequence_GetSlice(data.get(), start, end)).get()));
+    if (PyBytes_Check(data.get())) {
+        // Immutable, and held by the caller: written where it lies, in one go.
         char* bytes = nullptr;
         Py_ssize_t size = 0;
-        if (PyBytes_AsStringAndSize(slice.get(), &bytes, &size) < 0) py::throw_error();
-        while (size > 0) {
-            ssize_t written = without_gil([&] {
-                return offset >= 0 ? ::pwrite(fd, bytes, static_cast<std::size_t>(size), offset + start)
-                                   : ::write(fd, bytes, static_cast<std::size_t>(size));
-            });
-            if (written < 0) raise_os_error(errno, filename);
-            bytes += written;
-            size -= written;
-            start += written;
-        }
+        if (PyBytes_AsStringAndSize(data.get(), &bytes, &size) < 0) py::throw_error();
+        return write_span(fd, bytes, size, offset, filename);
     }
+    py::Object view = py::Object::steal(PyMemoryView_FromObject(data.get()));
+    if (!view.attr("c_contiguous").truthy()) return write_all(fd, view.attr("tobytes")(), offset, filename);
+    // Any other buffer may change once the GIL is released: os.write holds an
+    // export of it meanwhile (so it cannot be resized) and writes it where it
+    // lies, without a copy.
+    py::Object flat = view.attr("cast")(py::str("B"));
+    Py_ssize_t total = PyObject_Length(flat.get());
+    if (total < 0) py::throw_error();
+    py::Object write = py::import("os").attr(offset >= 0 ? "pwrite" : "write");
+    for (Py_ssize_t start = 0; start < total;) {
+        py::Object rest = py::Object::steal(PySequence_GetSlice(flat.get(), start, total));
+        py::Object written;
+        try {
+            written = offset >= 0 ? write(py::integer(fd), rest, py::integer(offset + start))
+                                  : write(py::integer(fd), rest);
+        } catch (py::Error& error) {
+            if (!error.matches(PyExc_OSError)) throw;
+            py::Object number = error.value().attr("errno");
+            if (!PyLong_Check(number.get())) throw;
+            raise_os_error(static_cast<int>(PyLong_AsLong(number.get())), filename);
+        }
+        long long count = PyLong_AsLongLong(written.get());
+        if (count == -1 && PyErr_Occurred()) py::throw_error();
+        if (count <= 0) raise_os_error(EIO, filename);
+        start += static_cast<Py_ssize_t>(count);
+        rest.attr("release")();
+    }
+    flat.attr("release")();
+    view.attr("release")();
 }
 
 }  // namespace corvane::client

@@ -49,10 +49,10 @@ bool status_at(int folder, const std::string& path, struct stat& status, int fla
 // fsync() without the GIL; false with errno set on failure.
 bool sync(int fd);
 
-// Writes all of `data` (a bytes-like object that can be sliced) to `fd`, at
-// `offset` when it is not negative, else at the descriptor's position. Large
-// data goes in slices, each written without the GIL, so no second copy of a
-// whole document is made. Failures raise OSError naming `filename`.
+// Writes all of `data` (bytes-like) to `fd`, at `offset` when it is not
+// negative, else at the descriptor's position, without the GIL and without
+// copying it (a buffer that is not contiguous is copied once). Failures
+// raise OSError naming `filename`.
 void write_all(int fd, const py::Object& data, long long offset, const py::Object& filename);
 
 }  // namespace corvane::client

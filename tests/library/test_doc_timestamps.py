@@ -46,12 +46,16 @@ def timestamps_of(output):
     return [s for s in _pdfengine.open(output).signatures() if s[1] == "/DocTimeStamp"]
 
 
-@pytest.mark.parametrize("padding", [0, 20000], ids=["usual-token", "oversized-token"])
-def test_timestamped_output_verifies_over_the_covered_bytes(pki, padding):
+@pytest.mark.parametrize("padding, given", [(0, True), (20000, True), (0, False)],
+                         ids=["usual-token", "oversized-token", "new-stream"])
+def test_timestamped_output_verifies_over_the_covered_bytes(pki, padding, given):
     tsa = FakeTimestamper(pki, padding_bytes=padding)
-    output = io.BytesIO()
-    assert timestamp(tsa, output) is output
-    data = output.getvalue()
+    output = io.BytesIO() if given else None
+    stream = timestamp(tsa, output)
+    assert stream is output or not given
+    data = stream.getvalue()
+    # Positioned after the document, as a stream written to is: what is written next follows it.
+    assert stream.tell() == len(data)
     assert data.startswith(INPUT)
     clean, report = qpdf_check(data)
     assert clean, report

@@ -11,7 +11,7 @@ import pytest
 
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
 from CorvaneSDK import _pdfengine
-from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.file_input import FileInput
+from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.file_input import FileInput, join_pieces
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import fields, signers
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.signers.pdf_signer import PdfTBSDocument
@@ -129,7 +129,7 @@ def test_an_input_file_changed_after_opening_is_refused(input_file, change):
         else:
             os.utime(handle.fileno(), ns=(0, 0))
     with pytest.raises(exceptions.PdfReadError, match="changed|shorter"):
-        source.copy_into(memoryview(bytearray(len(source))))
+        join_pieces([b"head", source])
 
 
 @pytest.mark.parametrize("target", ["file", "append-only file", "memory"])

@@ -279,6 +279,15 @@ HOSTILE_CALLERS = [
     ("engine.open([data, 3.5])", "TypeError"),
     ("engine.open(data).append_dss([b'x', 'not bytes'], [], [])", "TypeError"),
     ("engine.open(data).append_dss([], [], [], [('ABCD', [1], [], [])])", "TypeError"),
+    ("engine.join(iter([data]))", "TypeError"),
+    ("engine.join([data, memoryview(data)])", "TypeError"),
+    ("engine.join([(True, 5)])", "TypeError"),
+    ("engine.join([(0, -1)])", "ValueError"),
+    ("engine.join([(987654, 1)])", "PdfReadError"),
+    # A file shorter than its piece is refused, not joined short or padded.
+    ("engine.join([data, (os.open(sys.executable, os.O_RDONLY), os.path.getsize(sys.executable) + 1)])",
+     "PdfReadError"),
+    ("engine.join([(os.open(sys.executable, os.O_RDONLY), 2 ** 62)] * 3)", "PdfWriteError"),
 ]
 
 

@@ -7,6 +7,7 @@
 #include "document_object.hh"
 #include "engine_state.hh"
 #include "inspection.hh"
+#include "joining.hh"
 #include "module.hh"
 
 #include "../signature_layout.hh"
@@ -47,6 +48,7 @@ void exec_module(const py::Object& module) {
     py::bind(module, "MAX_BYTES_RESERVED", py::integer(static_cast<long long>(kMaxBytesReserved)));
     py::bind_function(module, &open_definition);
     bind_inspection(module);
+    bind_joining(module);
 }
 
 PyModuleDef_Slot slots[] = {

@@ -2,8 +2,9 @@
 input followed by the prepared update.
 
 The update is laid out when the signature's byte range is first needed; the
-stream is made on first use, in one copy straight into its own buffer, and
-the digest of the signed byte ranges is taken while the bytes are copied.  A
+stream is made on first use, in one engine call that copies every piece into
+a new buffer without the interpreter lock, and the digest of the signed byte
+ranges is taken from that buffer in one hashlib call per range.  A
 preparation whose output and digest are never used (the completion phase
 prepares the document again only for its post-sign instructions) never lays
 the update out, copies or hashes the document.
@@ -26,7 +27,7 @@ import io
 from typing import TYPE_CHECKING, Any, Callable, Iterable, Optional, Sequence, SupportsIndex, Tuple
 
 from .... import _pdfengine
-from ..pdf_utils.file_input import Digest, FileInput, Piece, digest_piece
+from ..pdf_utils.file_input import Piece, join_pieces
 from .byte_range_digest import digest_byte_ranges
 
 if TYPE_CHECKING:
@@ -130,24 +131,19 @@ class PreparedOutput(io.BytesIO):
         if self._digest is not None or self.closed:
             return
         byte_range = self.byte_range
-        pieces = self._pieces
-        length = sum(len(piece) for piece in pieces)
-        prefix_length = byte_range[1] if byte_range[0] == 0 else 0
-        io.BytesIO.__init__(self, bytes(length))  # zeroed pages, touched only once, by the copy
-        head = hashlib.sha256()
-        with io.BytesIO.getbuffer(self) as view:
-            base = hashed = 0  # bytes hashed while they were copied, from the start
-            for piece in pieces:
-                feed = head if hashed == base and base + len(piece) <= prefix_length else None
-                with view[base:base + len(piece)] as part:
-                    _copy(piece, part, feed)
-                base += len(piece)
-                if feed is not None:
-                    hashed = base
-            digest_piece(head, view, hashed, prefix_length)
-            self._prefix = (prefix_length, head)
-            self._digest = digest_byte_ranges([view], byte_range, self._prefix)
-        self._intact = length
+        content = join_pieces(self._pieces)
+        prefix_length = min(byte_range[1] if byte_range[0] == 0 else 0, len(content))
+        # One digest call over the whole beginning: the lock is handed off once, not per chunk.
+        with memoryview(content) as whole, whole[:prefix_length] as beginning:
+            head = hashlib.sha256(beginning)
+        prefix = (prefix_length, head)
+        self._digest = digest_byte_ranges([content], byte_range, prefix)
+        self._prefix = prefix
+        # The stream takes the bytes object as its buffer; once it holds the
+        # only reference, writing to it or exporting it copies nothing.
+        io.BytesIO.__init__(self, content)
+        self._intact = len(content)
+        del content
         self._pieces = ()
 
     def _touched_from(self, offset: int) -> None:
@@ -193,16 +189,6 @@ def _bytes_io(content: bytes, position: int) -> io.BytesIO:
     stream = io.BytesIO(content)
     stream.seek(position)
     return stream
-
-
-def _copy(piece: Piece, view: memoryview, digest: Optional[Digest]) -> None:
-    """Copies ``piece`` into ``view``, feeding ``digest`` (when given) with the bytes."""
-    if isinstance(piece, FileInput):
-        piece.copy_into(view, digest)
-        return
-    view[:] = piece
-    if digest is not None:
-        digest.update(view)
 
 
 def _made_first(name: str) -> Callable[..., Any]:

@@ -17,7 +17,7 @@ from asn1crypto import cms
 from ...config.errors import ConfigurationError
 from ...exceptions import SigningError
 from ..... import _pdfengine
-from ...pdf_utils.file_input import Piece, write_piece
+from ...pdf_utils.file_input import Piece, join_pieces, write_piece
 from ...pdf_utils.format import pdf_date
 from ...pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from ..appearance import SignatureAppearance
@@ -317,7 +317,10 @@ def _run(coroutine: Coroutine[Any, Any, _Result]) -> _Result:
 
 def _write_out(output: Optional[BinaryIO], source: Piece, updates: Sequence[bytes]) -> BinaryIO:
     if output is None:
-        output = io.BytesIO()
+        # Made in one copy without the interpreter lock; the stream takes the bytes as its buffer.
+        made = io.BytesIO(join_pieces([source, *updates]))
+        made.seek(0, io.SEEK_END)  # positioned after what was written, as a written stream is
+        return made
     write_piece(output, source)
     for update in updates:
         output.write(update)
