@@ -10,7 +10,7 @@ from requests.auth import AuthBase
 from ..asn1_values import encoded_once
 from ..exceptions import TimestampError
 from ..net import DEFAULT_TIMEOUT, HTTPConnections, display_url, http_request
-from ...corvane_certvalidator.decoding import decode_all
+from ...corvane_certvalidator.decoding import decode_received
 from .token_check import check_timestamp_token
 
 __all__ = ["HTTPTimeStamper", "Timestamper"]
@@ -112,7 +112,7 @@ class HTTPTimeStamper:
             token_der = reply["time_stamp_token"].dump()
             status_info = reply["status"]
             status = status_info["status"].native
-            decode_all(reply)  # the whole answer must decode, not just its status
+            decode_received(reply)  # the whole answer must decode, not just its status
         except (ValueError, TypeError):
             raise self._fail("answer is not an RFC 3161 timestamp response") from None
         if status not in ("granted", "granted_with_mods"):
