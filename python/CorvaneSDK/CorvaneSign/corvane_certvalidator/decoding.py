@@ -3,7 +3,6 @@
 from typing import Any, Callable, List
 
 from asn1crypto import cms, core, crl, ocsp, pem, x509
-from cryptography import x509 as rust_x509
 
 __all__ = ["certificates_from_bytes", "crl_from_bytes", "ocsp_response_from_bytes",
            "as_ocsp_response", "as_crl", "decode_all", "decode_received"]
@@ -32,6 +31,8 @@ def _certificate_taken(cert: Any) -> bool:
     it; False leaves the decision to the walk, with its own errors."""
     if not isinstance(cert, x509.Certificate):
         return False
+    from cryptography import x509 as rust_x509  # a large import: only where a certificate arrives
+
     try:
         parsed = rust_x509.load_der_x509_certificate(cert.dump())
         parsed.subject, parsed.issuer, parsed.extensions, parsed.public_key()
