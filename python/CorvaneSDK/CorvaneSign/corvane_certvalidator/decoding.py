@@ -1,6 +1,6 @@
 """Reading certificates, CRLs and OCSP responses from the bytes servers send."""
 
-from typing import Any, Callable, List
+from typing import Any, Callable, List, Optional, Set
 
 from asn1crypto import cms, core, crl, ocsp, pem, x509
 
@@ -16,13 +16,33 @@ def decode_all(value: Any) -> None:
     _decode(value, lambda cert: False)
 
 
-def decode_received(value: Any) -> None:
+def decode_received(value: Any, accepted: Optional[Set[bytes]] = None) -> None:
     """Like :func:`decode_all`, for what a server sent: the same errors, but a
     certificate inside that cryptography's parser takes is not walked in
     Python (the walk costs some fifty times more); of it, only what this
     library reads through asn1crypto is decoded, so that damage there still
-    shows now and not halfway through a chain."""
-    _decode(value, _certificate_taken)
+    shows now and not halfway through a chain.
+
+    ``accepted`` holds the DER of certificates already taken: they are not
+    checked again, and those taken now join it (a server that sends the same
+    certificate in every answer costs one check)."""
+    if accepted is None:
+        _decode(value, _certificate_taken)
+        return
+    known = accepted
+
+    def taken(cert: Any) -> bool:
+        if not isinstance(cert, x509.Certificate):
+            return False
+        der = cert.dump()
+        if der in known:
+            return True
+        if not _certificate_taken(cert):
+            return False
+        known.add(der)
+        return True
+
+    _decode(value, taken)
 
 
 def _certificate_taken(cert: Any) -> bool:

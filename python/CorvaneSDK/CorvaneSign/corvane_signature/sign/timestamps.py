@@ -1,7 +1,7 @@
 """RFC 3161 timestamp clients."""
 
 import os
-from typing import Any, Optional, Protocol, Union
+from typing import Any, Optional, Protocol, Set, Union
 
 import requests
 from asn1crypto import algos, cms, core, tsp
@@ -66,6 +66,9 @@ class HTTPTimeStamper:
         self.auth = auth
         self.timeout = timeout
         self._connections = HTTPConnections(session)
+        # DER of the certificates its answers carried that decoded: the same
+        # TSA certificate comes with every token.
+        self._accepted_certificates: Set[bytes] = set()
 
     def close(self) -> None:
         """Close this object's own connections (a given session stays open)."""
@@ -112,7 +115,7 @@ class HTTPTimeStamper:
             token_der = reply["time_stamp_token"].dump()
             status_info = reply["status"]
             status = status_info["status"].native
-            decode_received(reply)  # the whole answer must decode, not just its status
+            decode_received(reply, self._accepted_certificates)  # the whole answer must decode
         except (ValueError, TypeError):
             raise self._fail("answer is not an RFC 3161 timestamp response") from None
         if status not in ("granted", "granted_with_mods"):
