@@ -6,6 +6,7 @@ import asyncio
 import copy
 import hashlib
 import io
+import warnings
 
 import pytest
 from asn1crypto import ocsp, x509
@@ -196,3 +197,14 @@ def test_decoding_a_received_value_refuses_what_the_whole_walk_refuses(pki, kind
     assert outcomes[0] == ("decoded", "decoded")
     assert [ours for ours, _ in outcomes] == [theirs for _, theirs in outcomes]
     assert ("refused", "refused") in outcomes
+
+
+def test_a_received_certificate_cryptography_would_warn_about_decodes_silently(pki):
+    # cryptography warns (into the user's output) about a serial number that is not positive.
+    certificate = x509.Certificate.load(pki.tsa.asn1.dump())
+    certificate["tbs_certificate"]["serial_number"] = 0
+    der = certificate.dump(force=True)
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        decode_received(x509.Certificate.load(der))
+    assert [str(warning.message) for warning in caught] == []

@@ -51,6 +51,11 @@ def _certificate_taken(cert: Any) -> bool:
     it; False leaves the decision to the walk, with its own errors."""
     if not isinstance(cert, x509.Certificate):
         return False
+    try:
+        if cert.serial_number <= 0:
+            return False  # cryptography would warn about it, in the user's output
+    except ValueError:
+        return False
     from cryptography import x509 as rust_x509  # a large import: only where a certificate arrives
 
     try:

@@ -55,10 +55,13 @@ def ocsp_request_for(cert: Any, issuer: Any) -> Any:
     """An OCSPRequest (SHA-1 CertID, the identifier every responder knows) for ``cert``."""
     try:
         # cryptography's builder gives the same bytes as asn1crypto's for a
-        # fraction of the cost.
-        return ocsp.OCSPRequest.load(built_by_cryptography(cert, issuer))
+        # fraction of the cost; it would warn (in the user's output) about a
+        # serial number that is not positive.
+        if cert.serial_number > 0 and issuer.serial_number > 0:
+            return ocsp.OCSPRequest.load(built_by_cryptography(cert, issuer))
     except Exception:  # noqa: BLE001 - a certificate it cannot read: asn1crypto builds the request
-        return built_by_asn1crypto(cert, issuer)
+        pass
+    return built_by_asn1crypto(cert, issuer)
 
 
 def built_by_cryptography(cert: Any, issuer: Any) -> bytes:
