@@ -19,9 +19,9 @@ def decode_all(value: Any) -> None:
 def decode_received(value: Any, accepted: Optional[Set[bytes]] = None) -> None:
     """Like :func:`decode_all`, for what a server sent: the same errors, but a
     certificate inside that cryptography's parser takes is not walked in
-    Python (the walk costs some fifty times more); of it, only what this
-    library reads through asn1crypto is decoded, so that damage there still
-    shows now and not halfway through a chain.
+    Python (the parser needs a few percent of the walk's time); of it, only
+    what this library reads through asn1crypto is decoded, so that damage
+    there still shows now and not halfway through a chain.
 
     ``accepted`` holds the DER of certificates already taken: they are not
     checked again, and those taken now join it (a server that sends the same
