@@ -6,11 +6,15 @@ import asyncio
 import copy
 import hashlib
 import io
+import warnings
 
 import pytest
 from asn1crypto import ocsp, x509
+from cryptography import x509 as cx509
+from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.x509.oid import AuthorityInformationAccessOID
 
-from CorvaneSDK.CorvaneSign.corvane_certvalidator.decoding import decode_all
+from CorvaneSDK.CorvaneSign.corvane_certvalidator.decoding import decode_all, decode_received
 from CorvaneSDK.CorvaneSign.corvane_signature import exceptions
 from CorvaneSDK.CorvaneSign.corvane_signature.pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from CorvaneSDK.CorvaneSign.corvane_signature.sign import fields, signers
@@ -150,3 +154,57 @@ def test_decoding_everything_refuses_what_native_refuses(pki, kind):
     assert outcomes[0] == ("decoded", "decoded")
     assert all(ours == theirs for ours, theirs in outcomes), outcomes
     assert ("refused", "refused") in outcomes
+
+
+def _certificate_with_urls(pki):
+    """The test TSA's certificate re-issued with the URLs the chain and revocation checks read."""
+    url = cx509.UniformResourceIdentifier("http://127.0.0.1:8080/ca")
+    certificate = (cx509.CertificateBuilder(pki.tsa.certificate.subject, pki.tsa.certificate.issuer,
+                                            pki.tsa.certificate.public_key(),
+                                            pki.tsa.certificate.serial_number,
+                                            pki.tsa.certificate.not_valid_before_utc,
+                                            pki.tsa.certificate.not_valid_after_utc)
+                   .add_extension(cx509.AuthorityInformationAccess([
+                       cx509.AccessDescription(AuthorityInformationAccessOID.CA_ISSUERS, url),
+                       cx509.AccessDescription(AuthorityInformationAccessOID.OCSP, url)]), critical=False)
+                   .add_extension(cx509.CRLDistributionPoints([
+                       cx509.DistributionPoint([url], None, None, None)]), critical=False)
+                   .sign(pki.root.key, hashes.SHA256()))
+    return x509.Certificate.load(certificate.public_bytes(serialization.Encoding.DER))
+
+
+@pytest.mark.parametrize("kind", ["certificate", "ocsp"])
+def test_decoding_a_received_value_refuses_what_the_whole_walk_refuses(pki, kind):
+    # The received value's certificates go through cryptography's parser and
+    # are not walked: damage there (a URL's port, say) must be refused all the same.
+    certificate = _certificate_with_urls(pki)
+    asn1_type, der = x509.Certificate, certificate.dump()
+    if kind == "ocsp":
+        asn1_type = ocsp.OCSPResponse
+        der = ocsp.OCSPResponse({"response_status": "successful", "response_bytes": {
+            "response_type": "basic_ocsp_response", "response": ocsp.BasicOCSPResponse({
+                "tbs_response_data": {"responder_id": {"by_key": b"\x01" * 20},
+                                      "produced_at": certificate.not_valid_before, "responses": []},
+                "signature_algorithm": {"algorithm": "sha256_rsa"}, "signature": b"\x00" * 8,
+                "certs": [certificate]})}}).dump()
+    variants = [der, der[:-3]]
+    for position in range(2, len(der), 3):
+        damaged = bytearray(der)
+        damaged[position] ^= 0x5A
+        variants.append(bytes(damaged))
+    outcomes = [(_outcome(decode_received, asn1_type, variant), _outcome(decode_all, asn1_type, variant))
+                for variant in variants]
+    assert outcomes[0] == ("decoded", "decoded")
+    assert [ours for ours, _ in outcomes] == [theirs for _, theirs in outcomes]
+    assert ("refused", "refused") in outcomes
+
+
+def test_a_received_certificate_cryptography_would_warn_about_decodes_silently(pki):
+    # cryptography warns (into the user's output) about a serial number that is not positive.
+    certificate = x509.Certificate.load(pki.tsa.asn1.dump())
+    certificate["tbs_certificate"]["serial_number"] = 0
+    der = certificate.dump(force=True)
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        decode_received(x509.Certificate.load(der))
+    assert [str(warning.message) for warning in caught] == []

@@ -2,10 +2,12 @@
 
 import asyncio
 import hashlib
+import re
 import socket
 import subprocess
 
 import pytest
+import requests
 from asn1crypto import cms, tsp
 from requests.auth import HTTPBasicAuth
 
@@ -113,3 +115,17 @@ def test_a_tampered_token_does_not_pass_the_check(sandbox):
         check_timestamp_token(tampered, DIGEST, "sha256", nonce=nonce)
     check_timestamp_token(token, DIGEST, "sha256", nonce=nonce)
 
+
+
+def test_a_damaged_answer_is_reported_as_damaged_whatever_else_is_wrong_with_it(sandbox):
+    # A genuine answer to another request (its nonce is not ours) whose
+    # TSTInfo time no longer decodes: the damage is what gets reported.
+    request = HTTPTimeStamper(sandbox.open_tsa_url).request_for(DIGEST).dump()
+    answer = requests.post(sandbox.open_tsa_url, data=request,
+                           headers={"Content-Type": "application/timestamp-query"}).content
+    gen_time = re.search(rb"\x18\x0f\d{14}Z", answer)
+    assert gen_time is not None
+    damaged = answer[:gen_time.start() + 2] + b"2026AB" + answer[gen_time.start() + 8:]
+    sandbox.faults.respond("/tsa/rfc3161", 200, body=damaged)
+    with pytest.raises(TimestampError, match="answer is not an RFC 3161 timestamp response"):
+        _authenticated(sandbox).timestamp(DIGEST)

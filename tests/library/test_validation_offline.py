@@ -6,6 +6,7 @@ import hashlib
 import pytest
 
 from CorvaneSDK.CorvaneSign.corvane_certvalidator import ValidationContext
+from CorvaneSDK.CorvaneSign.corvane_certvalidator.ocsp_check import built_by_asn1crypto, built_by_cryptography
 from CorvaneSDK.CorvaneSign.corvane_certvalidator.registry import SimpleCertificateStore
 from CorvaneSDK.CorvaneSign.corvane_signature.exceptions import RevokedCertificateError, ValidationError
 from CorvaneSDK.CorvaneSign.corvane_signature.sign.attributes import pades_signed_attributes
@@ -162,3 +163,12 @@ def test_certificate_store_is_an_ordered_set(pki):
         .dump() == pki.signer.asn1.dump()
     with pytest.raises(ValueError, match="certificate"):
         store.register(b"not a certificate")
+
+
+@pytest.mark.parametrize("key_type", ["rsa", "ec"])
+def test_cryptography_builds_the_very_ocsp_request_asn1crypto_builds(key_type):
+    # The fast builder must not change what responders are asked: hash
+    # algorithm parameters, name and key hashes, serial.
+    other = Pki(key_type)
+    for cert, issuer in ((other.signer, other.ca), (other.ca, other.root)):
+        assert built_by_cryptography(cert.asn1, issuer.asn1) == built_by_asn1crypto(cert.asn1, issuer.asn1).dump()

@@ -63,19 +63,27 @@ class HTTPConnections:
     """The HTTP session one client object sends its requests through.
 
     Either the caller's session (left open: it is theirs), or one of the
-    object's own, so that its requests to a host share a connection; that
-    one is closed by :meth:`close` or at the latest when the object goes away,
-    so no connection outlives the call that made the object.
+    object's own, made at its first request, so that its requests to a host
+    share a connection; that one is closed by :meth:`close` or at the latest
+    when the object goes away, so no connection outlives the call that made
+    the object.
     """
 
     def __init__(self, session: Optional[requests.Session] = None) -> None:
         if session is not None and not callable(getattr(session, "request", None)):
             raise TypeError("session must be a requests.Session, got %s" % type(session).__name__)
+        self._given = session
+        self._own: Optional[_CallSession] = None
         self._close: Optional[weakref.finalize[[], HTTPConnections]] = None
-        if session is None:
-            session = _CallSession()
-            self._close = weakref.finalize(self, session.close)
-        self.session = session
+
+    @property
+    def session(self) -> requests.Session:
+        if self._given is not None:
+            return self._given
+        if self._own is None:
+            self._own = _CallSession()
+            self._close = weakref.finalize(self, self._own.close)
+        return self._own
 
     def close(self) -> None:
         """Close the session if it is the object's own; later requests open new connections."""

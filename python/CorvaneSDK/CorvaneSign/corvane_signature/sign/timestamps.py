@@ -1,7 +1,7 @@
 """RFC 3161 timestamp clients."""
 
 import os
-from typing import Any, Optional, Protocol, Union
+from typing import Any, Optional, Protocol, Set, Union
 
 import requests
 from asn1crypto import algos, cms, core, tsp
@@ -10,7 +10,7 @@ from requests.auth import AuthBase
 from ..asn1_values import encoded_once
 from ..exceptions import TimestampError
 from ..net import DEFAULT_TIMEOUT, HTTPConnections, display_url, http_request
-from ...corvane_certvalidator.decoding import decode_all
+from ...corvane_certvalidator.decoding import decode_received
 from .token_check import check_timestamp_token
 
 __all__ = ["HTTPTimeStamper", "Timestamper"]
@@ -66,6 +66,9 @@ class HTTPTimeStamper:
         self.auth = auth
         self.timeout = timeout
         self._connections = HTTPConnections(session)
+        # DER of the certificates its answers carried that decoded: the same
+        # TSA certificate comes with every token.
+        self._accepted_certificates: Set[bytes] = set()
 
     def close(self) -> None:
         """Close this object's own connections (a given session stays open)."""
@@ -112,22 +115,36 @@ class HTTPTimeStamper:
             token_der = reply["time_stamp_token"].dump()
             status_info = reply["status"]
             status = status_info["status"].native
-            decode_all(reply)  # the whole answer must decode, not just its status
+            token = cms.ContentInfo.load(token_der) if token_der else None
         except (ValueError, TypeError):
             raise self._fail("answer is not an RFC 3161 timestamp response") from None
-        if status not in ("granted", "granted_with_mods"):
-            raise self._fail("request rejected: %s" % _failure_text(status_info))
-        if not reply["time_stamp_token"]:
-            raise self._fail("granted response carries no timestamp token")
+        granted = status in ("granted", "granted_with_mods")
+        # The check reads a copy parsed only as far as it goes, so that its
+        # signed attributes' DER is still the received one; the decoding of the
+        # whole answer then reuses that parsing. Whatever the check found is
+        # told only once the answer is known to decode.
+        problem: Optional[Exception] = None
+        if granted and token is not None:
+            try:
+                check_timestamp_token(token, message_digest, md_algorithm, nonce=nonce)
+            except Exception as exc:  # noqa: BLE001 - raised below, after the decoding
+                problem = exc
         try:
-            # Checked on a copy parsed only as far as the check reads, so
-            # that its signed attributes' DER is still the received one.
-            check_timestamp_token(cms.ContentInfo.load(token_der), message_digest, md_algorithm,
-                                  nonce=nonce)
-        except TimestampError as exc:
-            raise self._fail(str(exc)) from None
-        except (ValueError, TypeError, KeyError) as exc:
-            raise self._fail("timestamp token cannot be decoded (%s)" % type(exc).__name__) from None
+            decode_received(status_info, self._accepted_certificates)
+            if token is not None:
+                decode_received(token, self._accepted_certificates)
+        except (ValueError, TypeError):
+            raise self._fail("answer is not an RFC 3161 timestamp response") from None
+        if not granted:
+            raise self._fail("request rejected: %s" % _failure_text(status_info))
+        if token is None:
+            raise self._fail("granted response carries no timestamp token")
+        if isinstance(problem, TimestampError):
+            raise self._fail(str(problem)) from None
+        if isinstance(problem, (ValueError, TypeError, KeyError)):
+            raise self._fail("timestamp token cannot be decoded (%s)" % type(problem).__name__) from None
+        if problem is not None:
+            raise problem
         return cms.ContentInfo.load(token_der)
 
     async def async_timestamp(self, message_digest: Union[bytes, bytearray], md_algorithm: str = "sha256") -> Any:

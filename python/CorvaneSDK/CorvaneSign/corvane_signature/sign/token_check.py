@@ -59,6 +59,10 @@ def _carried_path_top(tsa_cert: Any, carried: List[Any]) -> Any:
     """The top of the chain the token's certificates give for ``tsa_cert`` (itself when they give none)."""
     pool = SimpleCertificateStore()
     pool.register_multiple(carried)
+    if len(pool) == 1 and tsa_cert in pool:
+        # Tokens often carry their signer's certificate alone: no chain to
+        # build, and no failed search whose report is thrown away.
+        return tsa_cert
     try:
         return ChainBuilder(pool, SimpleCertificateStore()).build(tsa_cert)[-1]
     except ValidationError:
