@@ -5,6 +5,7 @@ import hashlib
 import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
+import pytest
 import requests
 
 from CorvaneSDK.CorvaneSign.corvane_certvalidator import ValidationContext
@@ -55,10 +56,17 @@ class _KeepAliveHandler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         self.server.peers.append(self.client_address)
+        if self.path == "/moved":
+            self.send_response(302)
+            self.send_header("Location", "/a")
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        body = b"via proxy" if self.path.startswith("http://") else b"ok"  # proxies get absolute URLs
         self.send_response(200)
-        self.send_header("Content-Length", "2")
+        self.send_header("Content-Length", str(len(body)))
         self.end_headers()
-        self.wfile.write(b"ok")
+        self.wfile.write(body)
 
     def finish(self):
         super().finish()
@@ -68,21 +76,36 @@ class _KeepAliveHandler(BaseHTTPRequestHandler):
         pass
 
 
-def test_own_session_reuses_one_connection_and_closes_with_its_owner():
+@pytest.fixture
+def local_server():
     server = ThreadingHTTPServer(("127.0.0.1", 0), _KeepAliveHandler)
     server.peers, server.closed = [], threading.Event()
     thread = threading.Thread(target=server.serve_forever, daemon=True)
     thread.start()
     try:
-        base = "http://127.0.0.1:%d" % server.server_address[1]
-        fetcher = Fetcher(timeout=5)
-        assert fetcher.get(base + "/a", "test server") == b"ok"
-        assert fetcher.get(base + "/b", "test server") == b"ok"
-        assert len(server.peers) == 2 and server.peers[0] == server.peers[1]
-        assert not server.closed.is_set()
-        del fetcher  # the call that made it is over: its connection must not linger
-        assert server.closed.wait(10)
+        yield server, "http://127.0.0.1:%d" % server.server_address[1]
     finally:
         server.shutdown()
         server.server_close()
         thread.join()
+
+
+def test_own_requests_follow_redirects_and_the_proxy_the_environment_names(local_server, monkeypatch):
+    _, base = local_server
+    assert Fetcher(timeout=5).get(base + "/moved", "test server") == b"ok"
+    for name in ("no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"):
+        monkeypatch.delenv(name, raising=False)
+    monkeypatch.setenv("HTTP_PROXY", base)
+    monkeypatch.setenv("http_proxy", base)
+    assert Fetcher(timeout=5).get("http://ocsp.example.invalid/x", "OCSP responder") == b"via proxy"
+
+
+def test_own_session_reuses_one_connection_and_closes_with_its_owner(local_server):
+    server, base = local_server
+    fetcher = Fetcher(timeout=5)
+    assert fetcher.get(base + "/a", "test server") == b"ok"
+    assert fetcher.get(base + "/b", "test server") == b"ok"
+    assert len(server.peers) == 2 and server.peers[0] == server.peers[1]
+    assert not server.closed.is_set()
+    del fetcher  # the call that made it is over: its connection must not linger
+    assert server.closed.wait(10)

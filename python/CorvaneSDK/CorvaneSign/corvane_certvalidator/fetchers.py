@@ -7,7 +7,7 @@ from typing import Optional, Union
 import requests
 
 from ..corvane_signature.exceptions import ValidationError
-from ..corvane_signature.net import DEFAULT_TIMEOUT, HTTPConnections, display_url, http_request
+from ..corvane_signature.net import DEFAULT_TIMEOUT, HTTPConnections, display_url, http_content
 
 __all__ = ["FetchError", "Fetcher"]
 
@@ -38,10 +38,8 @@ class Fetcher:
         if key not in self._cache:
             headers = {"Content-Type": content_type} if content_type else None
             try:
-                response = http_request(method, url, FetchError, what, self.timeout,
-                                        data=body, headers=headers,
-                                        session=self._connections.session)
-                content = response.content
+                content = http_content(method, url, FetchError, what, self.timeout,
+                                       data=body, headers=headers, connections=self._connections)
                 if len(content) > _MAX_RESPONSE_SIZE:
                     raise FetchError("%s %s sent %d bytes, more than the %d accepted"
                                      % (what, display_url(url), len(content), _MAX_RESPONSE_SIZE))

@@ -9,7 +9,7 @@ from requests.auth import AuthBase
 
 from ..asn1_values import encoded_once
 from ..exceptions import TimestampError
-from ..net import DEFAULT_TIMEOUT, HTTPConnections, display_url, http_request
+from ..net import DEFAULT_TIMEOUT, HTTPConnections, display_url, http_content
 from ...corvane_certvalidator.decoding import decode_received
 from .token_check import check_timestamp_token
 
@@ -104,12 +104,12 @@ class HTTPTimeStamper:
         """Obtain and check a TimeStampToken (``cms.ContentInfo``) for ``message_digest``."""
         request = self.request_for(message_digest, md_algorithm)
         nonce = request["nonce"].native
-        response = http_request("POST", self.url, TimestampError, "timestamp server", self.timeout,
-                                data=request.dump(),
-                                headers={"Content-Type": "application/timestamp-query"},
-                                auth=self.auth, session=self._connections.session)
+        content = http_content("POST", self.url, TimestampError, "timestamp server", self.timeout,
+                               data=request.dump(),
+                               headers={"Content-Type": "application/timestamp-query"},
+                               auth=self.auth, connections=self._connections)
         try:
-            reply = TimeStampResp.load(response.content)
+            reply = TimeStampResp.load(content)
             # The token's bytes as received: once asn1crypto has parsed inside a
             # value it may re-encode it on every dump, certificate by certificate.
             token_der = reply["time_stamp_token"].dump()
