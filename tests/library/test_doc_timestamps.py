@@ -42,6 +42,18 @@ def timestamp(tsa, output, validation_context=None, data=INPUT):
         validation_context=validation_context, output=output)
 
 
+def timestamp_between_files(tsa, folder, validation_context=None, output_before=b""):
+    """Timestamps INPUT read from a file into a file that holds ``output_before``;
+    returns what the output file holds then."""
+    (folder / "in.pdf").write_bytes(INPUT)
+    (folder / "out.pdf").write_bytes(output_before)
+    with open(folder / "in.pdf", "rb") as source, open(folder / "out.pdf", "ab") as output:
+        signers.PdfTimeStamper(tsa).timestamp_pdf(
+            pdf_out=IncrementalPdfFileWriter(source), timestamper=tsa,
+            validation_context=validation_context, output=output)
+    return (folder / "out.pdf").read_bytes()
+
+
 def timestamps_of(output):
     return [s for s in _pdfengine.open(output).signatures() if s[1] == "/DocTimeStamp"]
 
@@ -67,6 +79,18 @@ def test_timestamped_output_verifies_over_the_covered_bytes(pki, padding, given)
     assert verified, report
     # An oversized token costs one more request, with room made for it.
     assert len(tsa.requests) == (2 if padding else 1)
+
+
+@pytest.mark.parametrize("padding", [0, 20000], ids=["usual-token", "oversized-token"])
+def test_file_to_file_timestamps_verify(pki, padding, tmp_path):
+    # The input is copied to the output file while its digest is taken.
+    tsa = FakeTimestamper(pki, padding_bytes=padding)
+    data = timestamp_between_files(tsa, tmp_path)
+    assert data.startswith(INPUT) and qpdf_check(data)[0]
+    [(_, _, _, byte_range, _)] = timestamps_of(data)
+    verified, report = openssl_ts_verify(signature_contents(data, byte_range), pki.root_pem,
+                                         data=covered_bytes(data, byte_range))
+    assert verified, report
 
 
 @pytest.mark.parametrize("context_kind", [CollectingContext, CmsCollectingContext])
@@ -102,8 +126,12 @@ class WrongDigestTimestamper(FakeTimestamper):
     (WrongDigestTimestamper, None, exceptions.TimestampError, "another digest"),
     (FakeTimestamper, object(), exceptions.ValidationInfoUnavailableError, "cannot be gathered"),
 ])
-def test_failures_write_nothing(pki, make_tsa, context, error, words):
+def test_failures_write_nothing(pki, make_tsa, context, error, words, tmp_path):
     output = io.BytesIO()
     with pytest.raises(error, match=words):
         timestamp(make_tsa(pki), output, validation_context=context)
     assert output.getvalue() == b""
+    # Also when the input had already been copied into an output file.
+    with pytest.raises(error, match=words):
+        timestamp_between_files(make_tsa(pki), tmp_path, context, output_before=b"kept")
+    assert (tmp_path / "out.pdf").read_bytes() == b"kept"

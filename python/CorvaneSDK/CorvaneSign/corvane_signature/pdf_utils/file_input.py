@@ -24,6 +24,9 @@ __all__ = ["FileInput", "regular_file_descriptor", "engine_piece", "join_pieces"
 # Each chunk is read and hashed with the interpreter lock released: larger
 # chunks hand it back and forth less often, and 1 MiB still stays in the cache.
 _CHUNK = 1 << 20
+# Copying while digesting: each chunk is read once, then hashed and written
+# while it is still in the cache.
+_COPY_CHUNK = 1 << 18
 # copy_file_range refuses these pairs of files; the copy then goes through a buffer.
 _NO_KERNEL_COPY = (errno.EXDEV, errno.ENOSYS, errno.EINVAL, errno.EOPNOTSUPP, errno.EBADF, errno.ETXTBSY)
 
@@ -108,6 +111,19 @@ class FileInput:
         for chunk in self.chunks(0, self.length):
             stream.write(chunk)
 
+    def copy_digesting(self, target: int, start: int, digest: Digest) -> None:
+        """Writes the bytes to the file ``target`` at offset ``start`` and feeds
+        them to ``digest``: one read serves both, where a copy within the
+        kernel and a digest would each read the whole file."""
+        buffer = memoryview(bytearray(min(_COPY_CHUNK, self.length)))
+        with buffer:
+            for offset in range(0, self.length, _COPY_CHUNK):
+                with buffer[:min(_COPY_CHUNK, self.length - offset)] as part:
+                    self._read_into(part, offset)
+                    digest.update(part)
+                    _write_all_at(target, part, start + offset)
+        self.check_unchanged()
+
     def _copy_in_kernel(self, target: int, start: int) -> bool:
         copy_file_range = getattr(os, "copy_file_range", None)
         if copy_file_range is None:
@@ -124,6 +140,16 @@ class FileInput:
                 raise PdfReadError("the input file became shorter while it was being read")
             done += copied
         return True
+
+
+def _write_all_at(target: int, data: memoryview, offset: int) -> None:
+    done = 0
+    while done < len(data):
+        with data[done:] as rest:
+            written = os.pwrite(target, rest, offset + done)
+        if not written:
+            raise OSError(errno.EIO, "the output file took no more bytes")
+        done += written
 
 
 def engine_piece(piece: Union[bytes, FileInput]) -> Union[bytes, int]:

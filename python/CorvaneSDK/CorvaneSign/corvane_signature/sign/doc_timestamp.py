@@ -105,11 +105,14 @@ def _drive(steps: _Steps, fetch: Callable[[bytes], Any]) -> Tuple[bytes, bytes]:
 
 
 def timestamp_update(document: _pdfengine.Document, pieces: Sequence[Piece], timestamper: Timestamper,
-                     field_name: str) -> Tuple[bytes, bytes]:
+                     field_name: str, prefix: Optional[Tuple[int, hashlib._Hash]] = None) -> Tuple[bytes, bytes]:
     """The update (bytes) adding a document timestamp to the engine ``document``
     made of ``pieces``, and the token's DER; the token comes from ``timestamper.timestamp``.
-    The document goes on from the update: the caller appends it to the document's bytes."""
-    return _drive(_steps(document, pieces, field_name, timestamper),
+    The document goes on from the update: the caller appends it to the document's bytes.
+
+    ``prefix`` is the digest of the document's beginning when it is known
+    (see digest_byte_ranges)."""
+    return _drive(_steps(document, pieces, field_name, timestamper, prefix),
                   lambda digest: timestamper.timestamp(digest, "sha256"))
 
 

@@ -9,7 +9,9 @@ instructions. ``PdfTimeStamper`` adds document timestamps.
 
 from __future__ import annotations
 
+import hashlib
 import io
+import os
 from typing import TYPE_CHECKING, Any, BinaryIO, Coroutine, Dict, List, Optional, Sequence, Tuple, TypeVar, Union
 
 from asn1crypto import cms
@@ -17,7 +19,7 @@ from asn1crypto import cms
 from ...config.errors import ConfigurationError
 from ...exceptions import SigningError
 from ..... import _pdfengine
-from ...pdf_utils.file_input import Piece, join_pieces, write_piece
+from ...pdf_utils.file_input import FileInput, Piece, join_pieces, regular_file_descriptor, write_piece
 from ...pdf_utils.format import pdf_date
 from ...pdf_utils.incremental_writer import IncrementalPdfFileWriter
 from ..appearance import SignatureAppearance
@@ -275,11 +277,16 @@ class PdfTimeStamper:
         if validation_context is not None:
             require_gathering(validation_context)
         document = writer.take_document()
-        update, token = timestamp_update(document, [writer.source], timestamper, field_name)
-        updates = [update]
-        if validation_context is not None:
-            updates.append(_run(_tsa_dss_update(document, token, validation_context)))
-        return _write_out(output, writer.source, updates)
+        ahead = _SourceWrittenAhead(output, writer.source)
+        try:
+            update, token = timestamp_update(document, [writer.source], timestamper, field_name, ahead.prefix)
+            updates = [update]
+            if validation_context is not None:
+                updates.append(_run(_tsa_dss_update(document, token, validation_context)))
+        except BaseException:
+            ahead.take_back()
+            raise
+        return ahead.write_out(output, writer.source, updates)
 
     async def async_timestamp_pdf(self, pdf_out: IncrementalPdfFileWriter, md_algorithm: Optional[str] = None,
                                   timestamper: Optional[Timestamper] = None, validation_context: Any = None,
@@ -289,11 +296,61 @@ class PdfTimeStamper:
         if validation_context is not None:
             require_gathering(validation_context)
         document = writer.take_document()
-        update, token = await async_timestamp_update(document, [writer.source], timestamper, field_name)
-        updates = [update]
-        if validation_context is not None:
-            updates.append(await _tsa_dss_update(document, token, validation_context))
-        return _write_out(output, writer.source, updates)
+        ahead = _SourceWrittenAhead(output, writer.source)
+        try:
+            update, token = await async_timestamp_update(document, [writer.source], timestamper, field_name,
+                                                         ahead.prefix)
+            updates = [update]
+            if validation_context is not None:
+                updates.append(await _tsa_dss_update(document, token, validation_context))
+        except BaseException:
+            ahead.take_back()
+            raise
+        return ahead.write_out(output, writer.source, updates)
+
+
+class _SourceWrittenAhead:
+    """A document timestamp's source file, copied to the end of a file output
+    while the digest of that beginning is taken: one read of the file serves
+    both, where the digest and a later copy would each read all of it.
+
+    It is written before the token exists; if the timestamp then fails, the
+    output is truncated back to where it ended, so nothing stays written."""
+
+    def __init__(self, output: Optional[BinaryIO], source: Piece) -> None:
+        self.prefix: Optional[Tuple[int, Any]] = None
+        self._output: Optional[BinaryIO] = None
+        self._start = 0
+        if output is None or not isinstance(source, FileInput) or not len(source):
+            return
+        target = regular_file_descriptor(output)
+        if target is None:
+            return
+        output.flush()
+        start = output.tell()
+        if start != os.fstat(target).st_size:
+            return  # not at its end: bytes written over could not be taken back
+        digest = hashlib.sha256()
+        try:
+            source.copy_digesting(target, start, digest)
+        except BaseException:
+            os.ftruncate(target, start)
+            raise
+        output.seek(start + len(source))
+        self.prefix = (len(source), digest)
+        self._output, self._start = output, start
+
+    def take_back(self) -> None:
+        if self._output is not None:
+            self._output.seek(self._start)
+            self._output.truncate(self._start)
+
+    def write_out(self, output: Optional[BinaryIO], source: Piece, updates: Sequence[bytes]) -> BinaryIO:
+        if self._output is None:
+            return _write_out(output, source, updates)
+        for update in updates:
+            self._output.write(update)
+        return self._output
 
 
 async def _tsa_dss_update(document: _pdfengine.Document, token: bytes, validation_context: Any) -> bytes:
