@@ -56,6 +56,7 @@ class _KeepAliveHandler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         self.server.peers.append(self.client_address)
+        self.server.authorizations.append(self.headers.get("Authorization"))
         if self.path == "/moved":
             self.send_response(302)
             self.send_header("Location", "/a")
@@ -79,7 +80,7 @@ class _KeepAliveHandler(BaseHTTPRequestHandler):
 @pytest.fixture
 def local_server():
     server = ThreadingHTTPServer(("127.0.0.1", 0), _KeepAliveHandler)
-    server.peers, server.closed = [], threading.Event()
+    server.peers, server.authorizations, server.closed = [], [], threading.Event()
     thread = threading.Thread(target=server.serve_forever, daemon=True)
     thread.start()
     try:
@@ -90,9 +91,14 @@ def local_server():
         thread.join()
 
 
-def test_own_requests_follow_redirects_and_the_proxy_the_environment_names(local_server, monkeypatch):
-    _, base = local_server
+def test_own_requests_follow_redirects_and_what_the_environment_names(local_server, monkeypatch, tmp_path):
+    server, base = local_server
     assert Fetcher(timeout=5).get(base + "/moved", "test server") == b"ok"
+    assert server.authorizations == [None, None]
+    (tmp_path / "netrc").write_text("machine 127.0.0.1 login reader password secret\n")
+    monkeypatch.setenv("NETRC", str(tmp_path / "netrc"))
+    assert Fetcher(timeout=5).get(base + "/a", "test server") == b"ok"
+    assert server.authorizations[-1].startswith("Basic ")
     for name in ("no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"):
         monkeypatch.delenv(name, raising=False)
     monkeypatch.setenv("HTTP_PROXY", base)
