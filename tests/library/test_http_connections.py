@@ -2,7 +2,9 @@
 
 import asyncio
 import hashlib
+import logging
 import threading
+import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 import pytest
@@ -63,6 +65,8 @@ class _KeepAliveHandler(BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
             return
+        if self.path.startswith("/slow"):
+            time.sleep(0.2)
         body = b"via proxy" if self.path.startswith("http://") else b"ok"  # proxies get absolute URLs
         self.send_response(200)
         self.send_header("Content-Length", str(len(body)))
@@ -115,3 +119,17 @@ def test_own_session_reuses_one_connection_and_closes_with_its_owner(local_serve
     assert not server.closed.is_set()
     del fetcher  # the call that made it is over: its connection must not linger
     assert server.closed.wait(10)
+
+
+def test_an_object_shared_by_threads_keeps_their_connections_quietly(local_server, caplog):
+    # A pool that is too small drops the extra connections with a warning on stderr.
+    _, base = local_server
+    fetcher = Fetcher(timeout=5)
+    workers = [threading.Thread(target=fetcher.get, args=(base + "/slow%d" % i, "test server"))
+               for i in range(4)]
+    with caplog.at_level(logging.WARNING):
+        for worker in workers:
+            worker.start()
+        for worker in workers:
+            worker.join()
+    assert not [record.getMessage() for record in caplog.records]

@@ -16,6 +16,7 @@ from urllib.parse import urlsplit, urlunsplit
 
 import requests
 import urllib3
+from requests.adapters import DEFAULT_POOLSIZE
 from requests.auth import AuthBase
 from requests.utils import default_headers, get_environ_proxies, select_proxy
 
@@ -136,7 +137,9 @@ class HTTPConnections:
 
     def _direct_pool(self) -> urllib3.PoolManager:
         if self._pool is None:
-            self._pool = urllib3.PoolManager()
+            # Sized as requests sizes its adapters' pools: an object shared by
+            # threads keeps their connections instead of logging that it drops them.
+            self._pool = urllib3.PoolManager(num_pools=DEFAULT_POOLSIZE, maxsize=DEFAULT_POOLSIZE)
             self._closers.append(weakref.finalize(self, self._pool.clear))
         return self._pool
 
