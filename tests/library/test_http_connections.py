@@ -133,3 +133,30 @@ def test_an_object_shared_by_threads_keeps_their_connections_quietly(local_serve
         for worker in workers:
             worker.join()
     assert not [record.getMessage() for record in caplog.records]
+
+
+def test_a_call_keeps_one_library_connection_per_host(service, tmp_path, monkeypatch, capsys):
+    # Timestamp server, OCSP and CA certificates all live on the sandbox's one
+    # host; the two requests to the signing service each have their own.
+    import urllib3
+
+    import CorvaneSDK.sign as sign
+    import CorvaneSDK.timestamp as timestamp
+    from support.sample_pdfs import document
+
+    connects = []
+    real_connect = urllib3.connection.HTTPConnection.connect
+
+    def counted_connect(self):
+        connects.append((self.host, self.port))
+        return real_connect(self)
+
+    monkeypatch.setattr(urllib3.connection.HTTPConnection, "connect", counted_connect)
+    source = tmp_path / "in.pdf"
+    source.write_bytes(document())
+    sign.sign_test(str(source), str(tmp_path / "signed.pdf"), service.api_token, service.tenant_id, "rsa")
+    assert len(connects) == 2 + 1
+    del connects[:]
+    timestamp.timestamp_test(str(source), str(tmp_path / "stamped.pdf"), None, None)
+    assert capsys.readouterr().out == "Done\n"
+    assert len(connects) == 1

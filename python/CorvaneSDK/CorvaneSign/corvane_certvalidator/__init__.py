@@ -8,7 +8,7 @@ from typing import Any, Iterable, List, Optional, Tuple
 import requests
 
 from ..corvane_signature.exceptions import ValidationError
-from ..corvane_signature.net import DEFAULT_TIMEOUT
+from ..corvane_signature.net import DEFAULT_TIMEOUT, HTTPConnections
 from .chain import ChainBuilder
 from .cms_certs import certificates_in, signature_timestamp_tokens, signer_certificate
 from .decoding import as_crl, as_ocsp_response
@@ -94,6 +94,11 @@ class ValidationContext:
         self.fetcher = Fetcher(timeout, session) if self.allow_fetching else None
         self._chains = ChainBuilder(self.certificate_registry, self.trust_roots, self.fetcher)
         self._revocation = RevocationChecker(self.ocsps, self.crls, self.fetcher, _utc_now)
+
+    @property
+    def http_connections(self) -> Optional[HTTPConnections]:
+        """The connections its fetches go through (None without fetching)."""
+        return self.fetcher.http_connections if self.fetcher is not None else None
 
     def close(self) -> None:
         """Close the context's own HTTP connections (a given session stays open)."""

@@ -51,6 +51,10 @@ class Fetcher:
             raise FetchError(str(result))
         return result
 
+    @property
+    def http_connections(self) -> HTTPConnections:
+        return self._connections
+
     def close(self) -> None:
         """Close the fetcher's own connections (a given session stays open)."""
         self._connections.close()

@@ -20,7 +20,7 @@ from requests.adapters import DEFAULT_POOLSIZE
 from requests.auth import AuthBase
 from requests.utils import default_headers, get_environ_proxies, select_proxy
 
-__all__ = ["DEFAULT_TIMEOUT", "HTTPConnections", "display_url", "http_content"]
+__all__ = ["DEFAULT_TIMEOUT", "HTTPConnections", "display_url", "http_content", "share_connections"]
 
 DEFAULT_TIMEOUT = 20.0  # seconds, for connecting and for each read
 
@@ -99,6 +99,14 @@ class HTTPConnections:
             self._closers.append(weakref.finalize(self, self._own.close))
         return self._own
 
+    def share_pool_of(self, other: HTTPConnections) -> None:
+        """Sends this object's plain-HTTP requests over ``other``'s connections
+        too, when both are their objects' own: the library's clients working
+        for one call then keep one connection per host.  ``other`` keeps
+        owning them and closes them."""
+        if self._given is None and other._given is None and other is not self:
+            self._pool = other._direct_pool()
+
     def close(self) -> None:
         """Close the object's own connections; later requests open new ones."""
         for closer in self._closers:
@@ -142,6 +150,15 @@ class HTTPConnections:
             self._pool = urllib3.PoolManager(num_pools=DEFAULT_POOLSIZE, maxsize=DEFAULT_POOLSIZE)
             self._closers.append(weakref.finalize(self, self._pool.clear))
         return self._pool
+
+
+def share_connections(user: object, owner: object) -> None:
+    """From now on ``user`` sends its plain-HTTP requests over ``owner``'s
+    connections, when both are this library's clients (timestamper,
+    validation context) with connections of their own; else nothing changes."""
+    mine, theirs = getattr(user, "http_connections", None), getattr(owner, "http_connections", None)
+    if isinstance(mine, HTTPConnections) and isinstance(theirs, HTTPConnections):
+        mine.share_pool_of(theirs)
 
 
 _DEFAULT_HEADERS = dict(default_headers())

@@ -7,6 +7,7 @@ from __future__ import annotations
 from typing import TYPE_CHECKING, Any, BinaryIO, Optional
 
 from ..exceptions import SigningError
+from ..net import share_connections
 from .... import _pdfengine
 from ..pdf_utils.incremental_writer import free_field_name
 from .doc_timestamp import async_timestamp_update
@@ -58,6 +59,8 @@ class PostSignInstructions:
     async def carry_out(self, output: BinaryIO, container_der: bytes, bytes_reserved: int,
                         validation_context: Any = None) -> None:
         """Appends the DSS update and the archival timestamp to ``output``."""
+        # The fetches go over the connections the timestamper already holds.
+        share_connections(validation_context or self.validation_context, self.timestamper)
         if self.embed_validation_info:
             await self.append_validation_info(output, container_der, bytes_reserved, validation_context)
         if self.use_pades_lta:

@@ -70,6 +70,10 @@ class HTTPTimeStamper:
         # TSA certificate comes with every token.
         self._accepted_certificates: Set[bytes] = set()
 
+    @property
+    def http_connections(self) -> HTTPConnections:
+        return self._connections
+
     def close(self) -> None:
         """Close this object's own connections (a given session stays open)."""
         self._connections.close()

@@ -18,6 +18,7 @@ from asn1crypto import cms
 
 from ...config.errors import ConfigurationError
 from ...exceptions import SigningError
+from ...net import share_connections
 from ..... import _pdfengine
 from ...pdf_utils.file_input import FileInput, Piece, join_pieces, regular_file_descriptor, write_piece
 from ...pdf_utils.format import pdf_date
@@ -282,6 +283,7 @@ class PdfTimeStamper:
             update, token = timestamp_update(document, [writer.source], timestamper, field_name, ahead.prefix)
             updates = [update]
             if validation_context is not None:
+                share_connections(validation_context, timestamper)
                 updates.append(_run(_tsa_dss_update(document, token, validation_context)))
         except BaseException:
             ahead.take_back()
@@ -302,6 +304,7 @@ class PdfTimeStamper:
                                                          ahead.prefix)
             updates = [update]
             if validation_context is not None:
+                share_connections(validation_context, timestamper)
                 updates.append(await _tsa_dss_update(document, token, validation_context))
         except BaseException:
             ahead.take_back()
