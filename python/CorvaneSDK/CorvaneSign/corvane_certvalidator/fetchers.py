@@ -38,8 +38,8 @@ class Fetcher:
         if key not in self._cache:
             headers = {"Content-Type": content_type} if content_type else None
             try:
-                content = http_content(method, url, FetchError, what, self.timeout,
-                                       data=body, headers=headers, connections=self._connections)
+                content = http_content(self._connections, method, url, FetchError, what, self.timeout,
+                                       data=body, headers=headers)
                 if len(content) > _MAX_RESPONSE_SIZE:
                     raise FetchError("%s %s sent %d bytes, more than the %d accepted"
                                      % (what, display_url(url), len(content), _MAX_RESPONSE_SIZE))

@@ -191,25 +191,18 @@ def _with_default_headers(headers: Optional[Mapping[str, str]]) -> Dict[str, str
     return merged
 
 
-def http_content(method: str, url: str, error_class: type[Exception], what: str, timeout: float,
-                 data: Optional[bytes] = None, headers: Optional[Mapping[str, str]] = None,
-                 auth: Union[Tuple[str, str], AuthBase, None] = None,
-                 connections: Optional[HTTPConnections] = None) -> bytes:
-    """Send one request and return the body of its answer if its status is 200.
+def http_content(connections: HTTPConnections, method: str, url: str, error_class: type[Exception], what: str,
+                 timeout: float, data: Optional[bytes] = None, headers: Optional[Mapping[str, str]] = None,
+                 auth: Union[Tuple[str, str], AuthBase, None] = None) -> bytes:
+    """Send one request through ``connections`` and return the body of its
+    answer if its status is 200.
 
-    It goes through ``connections`` when given, else through a session
-    made for this request alone.  Any other status, and any transport
-    failure, raises ``error_class`` with a message naming ``what`` (e.g.
-    "timestamp server") and the URL.
+    Any other status, and any transport failure, raises ``error_class`` with
+    a message naming ``what`` (e.g. "timestamp server") and the URL.
     """
     where = "%s %s" % (what, display_url(url))
     try:
-        if connections is None:
-            answer = requests.request(method, url, data=data, headers=headers, auth=auth,
-                                      timeout=timeout, allow_redirects=True)
-            status, content = answer.status_code, answer.content
-        else:
-            status, content = connections.send(method, url, data, headers, auth, timeout)
+        status, content = connections.send(method, url, data, headers, auth, timeout)
     except (requests.exceptions.Timeout, urllib3.exceptions.TimeoutError) as exc:
         if isinstance(exc, urllib3.exceptions.NewConnectionError):
             # urllib3 derives a refused connection from its connect time-out.

@@ -108,10 +108,9 @@ class HTTPTimeStamper:
         """Obtain and check a TimeStampToken (``cms.ContentInfo``) for ``message_digest``."""
         request = self.request_for(message_digest, md_algorithm)
         nonce = request["nonce"].native
-        content = http_content("POST", self.url, TimestampError, "timestamp server", self.timeout,
-                               data=request.dump(),
-                               headers={"Content-Type": "application/timestamp-query"},
-                               auth=self.auth, connections=self._connections)
+        content = http_content(self._connections, "POST", self.url, TimestampError, "timestamp server",
+                               self.timeout, data=request.dump(),
+                               headers={"Content-Type": "application/timestamp-query"}, auth=self.auth)
         try:
             reply = TimeStampResp.load(content)
             # The token's bytes as received: once asn1crypto has parsed inside a
